@@ -1,0 +1,140 @@
+#include "infofile/info_file.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+#include "app/file_guard.h"
+#include "app/program_state.h"
+#include "secureinfo/wipe.h"
+
+namespace {
+
+constexpr std::size_t kMinKeyLineChars = 6;  // shorter lines cannot hold a key
+
+enum class KeyKind { CodeExeAddr, InfoAddr, Text };
+
+struct KeyEntry {
+  std::string_view key;
+  KeyKind kind;
+  KeyText* text;
+  const char* echoFormat;
+};
+
+// Keys in the order they are tried; no key is a prefix of another.
+const std::array<KeyEntry, 6> kKeys = {{
+    {"CODE_EXE_ADDR", KeyKind::CodeExeAddr, nullptr, "CODE_EXE_ADDR = 0x%x\n"},
+    {"INFO_ADDR", KeyKind::InfoAddr, nullptr, "INFO_ADDR = 0x%x\n"},
+    {"RANDOM_K", KeyKind::Text, &InfoSettings.RANDOM_K, "RANDOM K: [%s]\n"},
+    {"PRIVATE_KEY", KeyKind::Text, &InfoSettings.PRIVATE_KEY, "PRIVATE_KEY: [%s]\n"},
+    {"PUBLIC_KEY_1", KeyKind::Text, &InfoSettings.PUBLIC_KEY_1, "PUBLIC_KEY_1: [%s]\n"},
+    {"PUBLIC_KEY_2", KeyKind::Text, &InfoSettings.PUBLIC_KEY_2, "PUBLIC_KEY_2: [%s]\n"},
+}};
+
+using LineBuffer = std::array<char, kInfoLineMaxChars + 1>;
+
+// Collects one line. A line ends at LF or CR (not stored), at the end of the
+// file, or after 255 characters, in which case the byte just read (the 256th)
+// is dropped. Returns false when a read failed for a reason other than the
+// end of the file.
+bool CollectLine(std::FILE* file, LineBuffer& line) {
+  std::size_t count = 0;
+  int byte = std::fgetc(file);
+  while (byte != EOF) {
+    if (count == kInfoLineMaxChars || byte == '\n' || byte == '\r') {
+      break;
+    }
+    line[count++] = static_cast<char>(byte);
+    byte = std::fgetc(file);
+  }
+  line[count] = '\0';
+  return std::ferror(file) == 0;
+}
+
+// "%x" reads optional white space, a sign, 0x and hex digits; when it reads
+// nothing the word keeps its value.
+std::uint32_t ReadHexNumber(const char* text, std::uint32_t current) {
+  unsigned int value = current;
+  // NOLINTNEXTLINE(cert-err34-c): a value the conversion cannot read keeps the old one
+  static_cast<void>(std::sscanf(text, "%x", &value));
+  return value;
+}
+
+void StoreText(KeyText& target, const char* value) {
+  // Cut to 64 characters; trailing spaces and comments belong to the value.
+  const std::string_view text = std::string_view(value).substr(0, kKeyTextMaxChars);
+  target.fill('\0');
+  text.copy(target.data(), text.size());
+}
+
+void ProcessLine(const char* line) {
+  // The text ends at its first NUL byte, wherever the line itself ended.
+  const std::string_view text(line);
+  if (text.size() < kMinKeyLineChars || text[0] == '#' || text[0] == ';') {
+    return;
+  }
+  const std::size_t keyStart = text.find_first_not_of(' ');
+  if (keyStart == std::string_view::npos) {
+    return;
+  }
+  const std::string_view rest = text.substr(keyStart);
+  for (const KeyEntry& entry : kKeys) {
+    if (!rest.starts_with(entry.key)) {
+      continue;
+    }
+    const std::size_t valueStart = rest.find_first_not_of(" =", entry.key.size());
+    const char* value = valueStart == std::string_view::npos ? "" : rest.substr(valueStart).data();
+    switch (entry.kind) {
+      case KeyKind::CodeExeAddr: {
+        const std::uint32_t word = ReadHexNumber(value, CodeExeAddr());
+        PutLe32(InfoBlock, kInfoCodeExeAddrOffset, word);
+        std::printf(entry.echoFormat, word);
+        break;
+      }
+      case KeyKind::InfoAddr:
+        InfoSettings.INFO_ADDR = ReadHexNumber(value, InfoSettings.INFO_ADDR);
+        std::printf(entry.echoFormat, InfoSettings.INFO_ADDR);
+        break;
+      case KeyKind::Text:
+        StoreText(*entry.text, value);
+        std::printf(entry.echoFormat, entry.text->data());
+        break;
+    }
+    return;
+  }
+}
+
+}  // namespace
+
+int ParseInfoFile(const char* path) {
+  FileGuard file(std::fopen(path, "rb"));
+  if (!file) {
+    std::printf("Failed to open information file <%s>!\n", path);
+    return -1;
+  }
+  // The stream reads into our own buffer so that the key text passing through
+  // it can be wiped once the file is closed.
+  std::array<char, 4096> streamBuffer{};
+  static_cast<void>(std::setvbuf(file.get(), streamBuffer.data(), _IOFBF, streamBuffer.size()));
+
+  LineBuffer line{};
+  int result = 0;
+  for (;;) {
+    if (!CollectLine(file.get(), line)) {
+      std::printf("Failed to read information file <%s>!\n", path);
+      result = -1;
+      break;
+    }
+    // A line counts only when the byte that ended it was read before the end
+    // of the file: an unterminated last line is dropped.
+    if (std::feof(file.get()) != 0) {
+      break;
+    }
+    ProcessLine(line.data());
+  }
+  file.reset();
+  WipeSecret(line);
+  WipeSecret(streamBuffer);
+  return result;
+}

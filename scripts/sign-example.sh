@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Ravelsign and signs the bundled example:
+# examples/sample.bin becomes examples/sample_SBoot.hex.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DRAVEL_BUILD_TESTS=OFF -DRAVEL_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target Ravelsign >/dev/null
+build/app/Ravelsign examples/sample_info.txt examples/sample.bin

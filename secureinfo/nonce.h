@@ -1,0 +1,34 @@
+// The ECDSA nonce: taken from RANDOM_K when the information file gives one,
+// otherwise drawn from the operating system, and handed to the signature
+// library through FixedKSource.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+inline constexpr std::size_t kNonceBufferSize = 66;
+inline constexpr std::size_t kGeneratedNonceBytes = 30;
+
+struct NonceState {
+  const std::uint8_t* next;  // next nonce byte not yet handed out
+  std::uint32_t left;        // nonce bytes not yet handed out
+  bool randomFailed;         // the system random source failed while filling
+};
+
+// Converts hex text to bytes, two characters a byte; returns floor(length / 2),
+// at most out.size(). A character that is not a hex digit is not refused: its
+// character code is the nibble value.
+std::size_t HexToBytes(std::string_view text, std::span<std::uint8_t> out);
+
+// Fills RANDOM_K from the system random source when it is empty (30 bytes as
+// 60 lowercase digits), prints it, and converts it into `nonceBytes`, which
+// `state` then hands out. Returns 0, or -1 when the random source failed.
+int PrepareNonce(std::span<std::uint8_t, kNonceBufferSize> nonceBytes, NonceState& state);
+
+// Random-byte callback for the signature library: the nonce bytes first, then
+// bytes from the system random source. Returns 0, or -1 (and marks the state)
+// when the random source failed.
+int FixedKSource(void* state, unsigned char* out, std::size_t len);

@@ -1,0 +1,7 @@
+#include "secureinfo/wipe.h"
+
+#include <mbedtls/platform_util.h>
+
+void WipeBytes(void* data, std::size_t size) {
+  mbedtls_platform_zeroize(data, size);
+}

@@ -1,0 +1,13 @@
+// Wiping of secrets (key texts, nonce, line buffers that held them) in a way
+// the compiler may not optimise away.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+void WipeBytes(void* data, std::size_t size);
+
+template <typename T, std::size_t N>
+void WipeSecret(std::array<T, N>& buffer) {
+  WipeBytes(buffer.data(), sizeof(T) * N);
+}

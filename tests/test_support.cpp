@@ -1,0 +1,183 @@
+#include "tests/test_support.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "ravel-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("mkdtemp failed");
+  }
+  path = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
+  std::filesystem::remove_all(path, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+}
+
+void WriteBytes(const std::string& path, const Bytes& content) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
+}
+
+CommandResult RunCommand(const std::string& commandLine) {
+  CommandResult result{-1, {}};
+  std::FILE* pipe = popen(commandLine.c_str(), "r");
+  if (pipe == nullptr) {
+    return result;
+  }
+  std::array<char, 65536> buffer{};
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+    result.output.append(buffer.data(), got);
+  }
+  const int status = pclose(pipe);
+  if (status != -1 && WIFEXITED(status)) {
+    result.status = WEXITSTATUS(status);
+  }
+  return result;
+}
+
+std::string Quote(const std::string& argument) {
+  std::string quoted = "'";
+  for (const char c : argument) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+CommandResult RunTool(const std::string& binary, const std::vector<std::string>& arguments) {
+  std::string line = Quote(binary);
+  for (const auto& argument : arguments) {
+    line += " " + Quote(argument);
+  }
+  return RunCommand(line);
+}
+
+std::string ToHex(const Bytes& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (const auto byte : bytes) {
+    hex += kDigits[byte >> 4U];
+    hex += kDigits[byte & 0x0FU];
+  }
+  return hex;
+}
+
+Bytes FromHex(const std::string& hex) {
+  Bytes bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+Bytes ReadHexWithSrecCat(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
+  TempDir dir;
+  const std::string out = dir.File("range.bin");
+  const std::uint64_t end = std::uint64_t{start} + length;
+  std::ostringstream command;
+  command << "srec_cat " << Quote(hexPath) << " -intel -fill 0xFF " << start << " " << end << " -crop "
+          << start << " " << end << " -offset " << -static_cast<std::int64_t>(start) << " -o "
+          << Quote(out) << " -binary 2>&1";
+  const CommandResult result = RunCommand(command.str());
+  if (result.status != 0) {
+    throw std::runtime_error("srec_cat failed: " + result.output);
+  }
+  const std::string content = ReadFile(out);
+  Bytes bytes(content.begin(), content.end());
+  bytes.resize(length, 0xFF);
+  return bytes;
+}
+
+namespace {
+
+// DER INTEGER of a non-negative big-endian number.
+Bytes DerInteger(Bytes value) {
+  while (value.size() > 1 && value[0] == 0) {
+    value.erase(value.begin());
+  }
+  if (value.empty() || (value[0] & 0x80U) != 0) {
+    value.insert(value.begin(), 0);
+  }
+  Bytes der = {0x02, static_cast<std::uint8_t>(value.size())};
+  der.insert(der.end(), value.begin(), value.end());
+  return der;
+}
+
+}  // namespace
+
+bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& publicX,
+                   const std::string& publicY, const Bytes& r, const Bytes& s) {
+  // SubjectPublicKeyInfo for an uncompressed P-256 point.
+  const Bytes spkiPrefix =
+      FromHex("3059301306072A8648CE3D020106082A8648CE3D030107034200");
+  Bytes spki = spkiPrefix;
+  spki.push_back(0x04);
+  for (const auto& coordinate : {publicX, publicY}) {
+    const Bytes c = FromHex(coordinate);
+    spki.insert(spki.end(), c.begin(), c.end());
+  }
+  WriteBytes(dir.File("pub.der"), spki);
+
+  Bytes body = DerInteger(r);
+  const Bytes sInteger = DerInteger(s);
+  body.insert(body.end(), sInteger.begin(), sInteger.end());
+  Bytes signature = {0x30, static_cast<std::uint8_t>(body.size())};
+  signature.insert(signature.end(), body.begin(), body.end());
+  WriteBytes(dir.File("sig.der"), signature);
+  WriteBytes(dir.File("signed.bin"), message);
+
+  const CommandResult result = RunCommand(
+      "openssl pkey -pubin -inform DER -in " + Quote(dir.File("pub.der")) + " -out " +
+      Quote(dir.File("pub.pem")) + " 2>&1 && openssl dgst -sha256 -verify " + Quote(dir.File("pub.pem")) +
+      " -signature " + Quote(dir.File("sig.der")) + " " + Quote(dir.File("signed.bin")) + " 2>&1");
+  return result.status == 0 && result.output.find("Verified OK") != std::string::npos;
+}
+
+std::string OpensslSha256(const std::string& path) {
+  const CommandResult result = RunCommand("openssl dgst -sha256 -r " + Quote(path));
+  return result.output.substr(0, 64);
+}
+
+Bytes PatternImage(std::size_t size, unsigned seed) {
+  std::mt19937 generator(seed);
+  Bytes bytes(size);
+  for (auto& byte : bytes) {
+    byte = static_cast<std::uint8_t>(generator());
+  }
+  return bytes;
+}
+
+}  // namespace testsupport
