@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 namespace {
 
@@ -11,8 +12,16 @@ constexpr std::size_t kRecordDataSize = 16;
 constexpr std::size_t kMaxRecordChars = 1 + 2 + 4 + 2 + 2 * kRecordDataSize + 2 + 2;
 constexpr std::size_t kChunkSize = std::size_t{32} * 1024;
 
-constexpr std::array<char, 16> kUpperHexDigits = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                  '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+// Two uppercase digits for every byte value, so a byte costs one table load.
+using DigitPair = std::array<char, 2>;
+constexpr std::array<DigitPair, 256> kDigitPairs = [] {
+  constexpr std::string_view digits = "0123456789ABCDEF";
+  std::array<DigitPair, 256> pairs{};
+  for (std::size_t value = 0; value < pairs.size(); ++value) {
+    pairs[value] = {digits[value >> 4U], digits[value & 0x0FU]};
+  }
+  return pairs;
+}();
 
 // Records are formatted into a chunk and handed to the stream in large
 // writes; a failed write is remembered and reported once at the end.
@@ -43,12 +52,10 @@ void PutRecord(RecordSink& sink, std::span<const std::uint8_t> recordBytes) {
   *out++ = ':';
   for (const std::uint8_t byte : recordBytes) {
     sum += byte;
-    *out++ = kUpperHexDigits[byte >> 4U];
-    *out++ = kUpperHexDigits[byte & 0x0FU];
+    out = std::copy_n(kDigitPairs[byte].begin(), 2, out);
   }
   const auto checksum = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU));
-  *out++ = kUpperHexDigits[checksum >> 4U];
-  *out++ = kUpperHexDigits[checksum & 0x0FU];
+  out = std::copy_n(kDigitPairs[checksum].begin(), 2, out);
   *out++ = '\r';
   *out++ = '\n';
   sink.used = static_cast<std::size_t>(out - sink.chunk.data());
@@ -72,7 +79,11 @@ int WriteHexRecords(std::FILE* stream, std::uint32_t base, std::span<const std::
   // with zeros instead of reading beyond it.
   const std::size_t records = (count + kRecordDataSize - 1) / kRecordDataSize;
 
-  RecordSink sink{stream, {}, 0, false};
+  // The chunk is filled before it is read; it needs no clearing.
+  RecordSink sink;
+  sink.stream = stream;
+  sink.used = 0;
+  sink.failed = false;
   std::array<std::uint8_t, 4 + kRecordDataSize> record{};
   record[0] = static_cast<std::uint8_t>(kRecordDataSize);
   record[3] = 0x00;  // data record

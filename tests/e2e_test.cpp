@@ -1,0 +1,230 @@
+// The real Ravelsign binary, judged by tools we did not write: srec_cat reads
+// the HEX output back, openssl checks the digest and the signature.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using testsupport::Bytes;
+using testsupport::CommandResult;
+using testsupport::FileExists;
+using testsupport::Quote;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+
+const std::string kTool = RAVELSIGN_PATH;
+
+const char* const kUsage =
+    "Usage:\n\r  Ravelsign <info file> <boot file>\r\n  <info file>     secure boot information file\r\n"
+    "  <boot file>     secure boot image\r\n";
+const char* const kPrivateKey = "C9AFA9D845BA75166B5C215767B1D6934E50C3DB36E89B127B8A622B120F6721";
+const char* const kPublicX = "60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6";
+const char* const kPublicY = "7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299";
+const char* const kRandomK = "A6E3C57DD01ABE90086538398355DD4C3B17AA873382B0F24D6129493D8AAD60";
+
+std::string InfoFile(const std::string& codeExeAddr, const std::string& infoAddr, bool fixedK = true) {
+  std::string text = "# test key pair: public, never for production\n";
+  if (!codeExeAddr.empty()) {
+    text += "CODE_EXE_ADDR = " + codeExeAddr + "\n";
+  }
+  if (!infoAddr.empty()) {
+    text += "INFO_ADDR = " + infoAddr + "\n";
+  }
+  if (fixedK) {
+    text += std::string("RANDOM_K = ") + kRandomK + "\n";
+  }
+  return text + "PRIVATE_KEY = " + kPrivateKey + "\nPUBLIC_KEY_1 = " + kPublicX + "\nPUBLIC_KEY_2 = " + kPublicY +
+         "\n";
+}
+
+// The image as the output must carry it: header words 0x1C-0x2B rewritten.
+Bytes PatchedImage(Bytes image, std::uint32_t infoAddr) {
+  image.resize(std::max<std::size_t>(image.size(), 0x2C), 0);
+  const std::uint32_t magic = 0x786C7154;
+  const std::uint32_t words[] = {magic, infoAddr, 0, infoAddr - magic};
+  for (std::size_t w = 0; w < 4; ++w) {
+    for (std::size_t b = 0; b < 4; ++b) {
+      image[0x1C + 4 * w + b] = static_cast<std::uint8_t>(words[w] >> (8 * b));
+    }
+  }
+  return image;
+}
+
+struct Signed {
+  CommandResult result;
+  std::string hexPath;
+};
+
+Signed SignImage(const TempDir& dir, const Bytes& image, const std::string& info) {
+  testsupport::WriteBytes(dir.File("app.bin"), image);
+  testsupport::WriteFile(dir.File("keys.txt"), info);
+  return {testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("app.bin")}), dir.File("app_SBoot.hex")};
+}
+
+TEST(EndToEnd, UsageForFewerThanTwoArguments) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"only.txt"}}) {
+    const CommandResult result = testsupport::RunTool(kTool, args);
+    EXPECT_EQ(result.status, 255);
+    EXPECT_EQ(result.output, kUsage);
+  }
+}
+
+TEST(EndToEnd, SignedImageStandsUpToSrecCatAndOpenssl) {
+  const TempDir dir;
+  const Bytes image = testsupport::PatternImage(1000, 3);
+  const Signed run = SignImage(dir, image, InfoFile("0x10000000", "0x1003F000"));
+  ASSERT_EQ(run.result.status, 0) << run.result.output;
+
+  const Bytes patched = PatchedImage(image, 0x1003F000);
+  testsupport::WriteBytes(dir.File("patched.bin"), patched);
+  const std::string imageSha = testsupport::OpensslSha256(dir.File("patched.bin"));
+
+  const Bytes fromHex = testsupport::ReadHexWithSrecCat(run.hexPath, 0x10000000, 1008);
+  Bytes expectedImage = patched;
+  expectedImage.resize(1008, 0);  // the last record is rounded up with zeros
+  EXPECT_EQ(fromHex, expectedImage);
+
+  const Bytes block = testsupport::ReadHexWithSrecCat(run.hexPath, 0x1003F000, 272);
+  EXPECT_EQ(testsupport::ToHex(Bytes(block.begin() + 0x70, block.begin() + 0x90)),
+            testsupport::ToHex(testsupport::FromHex(imageSha)));
+  const Bytes signedPart(block.begin(), block.begin() + 0x90);
+  const Bytes r(block.begin() + 0x90, block.begin() + 0xB0);
+  const Bytes s(block.begin() + 0xB0, block.begin() + 0xD0);
+  EXPECT_TRUE(testsupport::OpensslVerify(dir, signedPart, kPublicX, kPublicY, r, s));
+  Bytes tampered = signedPart;
+  tampered[0x4C] ^= 0x01U;
+  EXPECT_FALSE(testsupport::OpensslVerify(dir, tampered, kPublicX, kPublicY, r, s));
+
+  const std::string expectedOutput =
+      "Boot image read OK. File length is 1000.\n"
+      "CODE_EXE_ADDR = 0x10000000\nINFO_ADDR = 0x1003f000\n"
+      "RANDOM K: [" + std::string(kRandomK) + "]\nPRIVATE_KEY: [" + kPrivateKey + "]\nPUBLIC_KEY_1: [" + kPublicX +
+      "]\nPUBLIC_KEY_2: [" + kPublicY + "]\nImage SHA: " + imageSha + "\n";
+  EXPECT_TRUE(run.result.output.starts_with(expectedOutput)) << run.result.output;
+  EXPECT_TRUE(run.result.output.ends_with("ECDSA sign success.\nECDSA verify OK.\nr = [" +
+                                          testsupport::ToHex(r) + "]\ns = [" + testsupport::ToHex(s) +
+                                          "]\nOutput secure boot image: " + run.hexPath + "\n"));
+}
+
+TEST(EndToEnd, FixedNonceGivesByteIdenticalOutput) {
+  const TempDir dir;
+  const Bytes image = testsupport::PatternImage(4096, 5);
+  const Signed first = SignImage(dir, image, InfoFile("0", "0x20000"));
+  const std::string firstHex = ReadFile(first.hexPath);
+  const Signed second = SignImage(dir, image, InfoFile("0", "0x20000"));
+  EXPECT_EQ(first.result.output, second.result.output);
+  EXPECT_EQ(firstHex, ReadFile(second.hexPath));
+}
+
+TEST(EndToEnd, GeneratedNonceSignatureVerifiesWithOpenssl) {
+  const TempDir dir;
+  const Signed run = SignImage(dir, testsupport::PatternImage(300, 9), InfoFile("0x8000000", "0x8040000", false));
+  ASSERT_EQ(run.result.status, 0);
+  const Bytes block = testsupport::ReadHexWithSrecCat(run.hexPath, 0x8040000, 272);
+  EXPECT_TRUE(testsupport::OpensslVerify(dir, Bytes(block.begin(), block.begin() + 0x90), kPublicX, kPublicY,
+                                         Bytes(block.begin() + 0x90, block.begin() + 0xB0),
+                                         Bytes(block.begin() + 0xB0, block.begin() + 0xD0)));
+}
+
+TEST(EndToEnd, DefaultInfoAddressWrapsPastTheTop) {
+  const TempDir dir;
+  const Signed run = SignImage(dir, Bytes{}, InfoFile("", ""));
+  ASSERT_EQ(run.result.status, 0);
+  const std::string hex = ReadFile(run.hexPath);
+  // No image records at all; the block starts at 0xFFFFFFFF and wraps to 0.
+  EXPECT_TRUE(hex.starts_with(":02000004FFFFFC\r\n:10FFFF00")) << hex.substr(0, 60);
+  EXPECT_NE(hex.find("\r\n:020000040000FA\r\n:10000F00"), std::string::npos);
+  EXPECT_TRUE(hex.ends_with(":00000001FF\r\n"));
+  EXPECT_EQ(std::count(hex.begin(), hex.end(), '\n'), 2 + 17 + 1);
+}
+
+struct FailureCase {
+  const char* name;
+  std::string info;          // path of the information file
+  std::string boot;          // path of the boot image
+  std::string output;        // whole console output
+};
+
+TEST(EndToEnd, FailuresStopTheRunAndLeaveNoOutput) {
+  const TempDir dir;
+  testsupport::WriteBytes(dir.File("app.bin"), testsupport::PatternImage(64));
+  testsupport::WriteFile(dir.File("keys.txt"), InfoFile("0", "0x1000"));
+  std::filesystem::create_directory(dir.File("blocked.bin"));
+  testsupport::WriteBytes(dir.File("blocked"), testsupport::PatternImage(64));
+  std::filesystem::create_directory(dir.File("blocked_SBoot.hex"));
+  const std::string ok = "Boot image read OK. File length is 64.\n";
+  const std::vector<FailureCase> cases = {
+      {"boot image missing", dir.File("keys.txt"), dir.File("none.bin"),
+       "Failed to open boot image file <" + dir.File("none.bin") + ">!\nRead boot image file failed!\n"},
+      {"boot image is a directory", dir.File("keys.txt"), dir.File("blocked.bin"),
+       "Boot image read error!!\nRead boot image file failed!\n"},
+      {"information file missing", dir.File("none.txt"), dir.File("app.bin"),
+       ok + "Failed to open information file <" + dir.File("none.txt") + ">!\nParse information file failed!\n"},
+      {"information file is a directory", dir.path.string(), dir.File("app.bin"),
+       ok + "Failed to read information file <" + dir.path.string() + ">!\nParse information file failed!\n"},
+  };
+  for (const auto& c : cases) {
+    const CommandResult result = testsupport::RunTool(kTool, {c.info, c.boot});
+    EXPECT_EQ(result.status, 255) << c.name;
+    EXPECT_EQ(result.output, c.output) << c.name;
+  }
+  EXPECT_FALSE(FileExists(dir.File("app_SBoot.hex")));
+  EXPECT_FALSE(FileExists(dir.File("none_SBoot.hex")));
+
+  // The output name is taken by a directory: it cannot be created.
+  const CommandResult blocked = testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("blocked")});
+  EXPECT_EQ(blocked.status, 255);
+  EXPECT_TRUE(blocked.output.ends_with("Cannot create output file <" + dir.File("blocked_SBoot.hex") + ">!\n"))
+      << blocked.output;
+}
+
+TEST(EndToEnd, FailedWriteRemovesThePartialFile) {
+  const TempDir dir;
+  testsupport::WriteBytes(dir.File("app.bin"), testsupport::PatternImage(200000));
+  testsupport::WriteFile(dir.File("keys.txt"), InfoFile("0", "0x40000"));
+  // The file-size limit stops the write part way; SIGXFSZ is ignored so the
+  // write fails with EFBIG instead of killing the process.
+  const CommandResult result = testsupport::RunCommand(
+      "trap '' XFSZ; ulimit -f 64; exec " + Quote(kTool) + " " + Quote(dir.File("keys.txt")) + " " +
+      Quote(dir.File("app.bin")));
+  EXPECT_EQ(result.status, 255);
+  EXPECT_TRUE(result.output.ends_with("Cannot write output file <" + dir.File("app_SBoot.hex") + ">!\n"))
+      << result.output;
+  EXPECT_FALSE(FileExists(dir.File("app_SBoot.hex")));
+}
+
+TEST(EndToEnd, OverlongOutputNameIsRefusedBeforeAnythingIsWritten) {
+  const TempDir dir;
+  // Components of at most 255 characters, nested to reach the name limit.
+  std::string path = dir.path.string();
+  while (path.size() < 420) {
+    path += "/" + std::string(std::min<std::size_t>(200, 420 - path.size()), 'd');
+  }
+  std::filesystem::create_directories(path);
+  testsupport::WriteFile(dir.File("keys.txt"), InfoFile("0", "0x1000"));
+  const std::size_t room = 511 - 10 - path.size() - 1;  // what fits after "<path>/"
+  const std::string fits = path + "/" + std::string(room, 'f');
+  const std::string tooLong = path + "/" + std::string(room + 1, 'g');
+  testsupport::WriteBytes(fits, testsupport::PatternImage(16));
+  testsupport::WriteBytes(tooLong, testsupport::PatternImage(16));
+
+  const CommandResult okRun = testsupport::RunTool(kTool, {dir.File("keys.txt"), fits});
+  EXPECT_EQ(okRun.status, 0) << okRun.output;
+  const std::string fitsOutput = fits + "_SBoot.hex";
+  EXPECT_EQ(fitsOutput.size(), 511U);
+  EXPECT_TRUE(FileExists(fitsOutput));
+
+  const CommandResult longRun = testsupport::RunTool(kTool, {dir.File("keys.txt"), tooLong});
+  EXPECT_EQ(longRun.status, 255);
+  EXPECT_EQ(longRun.output,
+            "Boot image read OK. File length is 16.\nOutput file name is too long for <" + tooLong + ">!\n");
+  EXPECT_FALSE(FileExists(tooLong + "_SBoot.hex"));
+}
+
+}  // namespace
