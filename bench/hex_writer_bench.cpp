@@ -16,11 +16,13 @@ void BM_WriteHexRecords256KiB(benchmark::State& state) {
   const std::vector<std::uint8_t> block(272, 0x5A);
   std::FILE* sink = std::fopen("/dev/null", "wb");
   for (auto _ : state) {
-    benchmark::DoNotOptimize(WriteHexRecords(sink, 0x10000000, image, static_cast<std::int32_t>(image.size())));
+    benchmark::DoNotOptimize(
+        WriteHexRecords(sink, 0x10000000, image, static_cast<std::int32_t>(image.size())));
     benchmark::DoNotOptimize(WriteHexRecords(sink, 0xFFFFFFFF, block, 272));
   }
   std::fclose(sink);
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(image.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(image.size()));
 }
 BENCHMARK(BM_WriteHexRecords256KiB);
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
-#   scripts/test.sh            the whole suite
-#   scripts/test.sh --werror   the same with compiler warnings as errors (CI)
+# Installs what is missing, builds everything and runs every test:
+#   1. g++ build, unit and end-to-end tests, valgrind memcheck of full runs
+#   2. clang++ build with AddressSanitizer and UndefinedBehaviorSanitizer, the same tests
+#   3. clang-tidy over the tool's sources
+#   4. every libFuzzer target for FUZZ_SECONDS seconds (default 30)
+# Options: --werror  compiler warnings as errors (CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,12 +16,31 @@ for arg in "$@"; do
   esac
 done
 jobs=$(nproc)
+fuzz_seconds=${FUZZ_SECONDS:-30}
 
 scripts/install-deps.sh
 
 step() { printf '\n=== %s\n' "$*"; }
 
-step "Build (g++, warnings as errors: $werror) and test"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVEL_WERROR="$werror" >/dev/null
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+step "g++ build (warnings as errors: $werror) and tests"
+cmake --preset default -DRAVEL_WERROR="$werror" >/dev/null
+cmake --build --preset default -j"$jobs"
+ctest --preset default -j"$jobs"
+
+step "clang++ build with AddressSanitizer and UndefinedBehaviorSanitizer, and tests"
+cmake --preset sanitize -DRAVEL_WERROR="$werror" >/dev/null
+cmake --build --preset sanitize -j"$jobs"
+ctest --preset sanitize -j"$jobs"
+
+step "clang-tidy"
+mapfile -t sources < <(git ls-files 'app/*.cpp' 'infofile/*.cpp' 'secureinfo/*.cpp' 'hexout/*.cpp' \
+                                    'hexin/*.cpp' 'verify/*.cpp')
+run-clang-tidy -p build -quiet -j "$jobs" "${sources[@]}" >build/clang-tidy.log 2>&1 || {
+  grep -E 'warning:|error:' build/clang-tidy.log | head -n 50
+  echo "clang-tidy found problems"
+  exit 1
+}
+echo "clang-tidy: ${#sources[@]} files clean"
+
+step "Fuzzing, ${fuzz_seconds}s per target"
+scripts/fuzz.sh "$fuzz_seconds"

@@ -1,6 +1,7 @@
 // The real Ravelsign binary, judged by tools we did not write: srec_cat reads
 // the HEX output back, openssl checks the digest and the signature.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -23,9 +24,6 @@ const std::string kTool = RAVELSIGN_PATH;
 const char* const kUsage =
     "Usage:\n\r  Ravelsign <info file> <boot file>\r\n  <info file>     secure boot information file\r\n"
     "  <boot file>     secure boot image\r\n";
-const char* const kPrivateKey = "C9AFA9D845BA75166B5C215767B1D6934E50C3DB36E89B127B8A622B120F6721";
-const char* const kPublicX = "60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6";
-const char* const kPublicY = "7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299";
 const char* const kRandomK = "A6E3C57DD01ABE90086538398355DD4C3B17AA873382B0F24D6129493D8AAD60";
 
 std::string InfoFile(const std::string& codeExeAddr, const std::string& infoAddr, bool fixedK = true) {
@@ -39,21 +37,9 @@ std::string InfoFile(const std::string& codeExeAddr, const std::string& infoAddr
   if (fixedK) {
     text += std::string("RANDOM_K = ") + kRandomK + "\n";
   }
-  return text + "PRIVATE_KEY = " + kPrivateKey + "\nPUBLIC_KEY_1 = " + kPublicX + "\nPUBLIC_KEY_2 = " + kPublicY +
+  return text + "PRIVATE_KEY = " + testsupport::kTestPrivateKey +
+         "\nPUBLIC_KEY_1 = " + testsupport::kTestPublicX + "\nPUBLIC_KEY_2 = " + testsupport::kTestPublicY +
          "\n";
-}
-
-// The image as the output must carry it: header words 0x1C-0x2B rewritten.
-Bytes PatchedImage(Bytes image, std::uint32_t infoAddr) {
-  image.resize(std::max<std::size_t>(image.size(), 0x2C), 0);
-  const std::uint32_t magic = 0x786C7154;
-  const std::uint32_t words[] = {magic, infoAddr, 0, infoAddr - magic};
-  for (std::size_t w = 0; w < 4; ++w) {
-    for (std::size_t b = 0; b < 4; ++b) {
-      image[0x1C + 4 * w + b] = static_cast<std::uint8_t>(words[w] >> (8 * b));
-    }
-  }
-  return image;
 }
 
 struct Signed {
@@ -64,11 +50,13 @@ struct Signed {
 Signed SignImage(const TempDir& dir, const Bytes& image, const std::string& info) {
   testsupport::WriteBytes(dir.File("app.bin"), image);
   testsupport::WriteFile(dir.File("keys.txt"), info);
-  return {testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("app.bin")}), dir.File("app_SBoot.hex")};
+  return {testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("app.bin")}),
+          dir.File("app_SBoot.hex")};
 }
 
 TEST(EndToEnd, UsageForFewerThanTwoArguments) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"only.txt"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, std::vector<std::string>{"only.txt"}}) {
     const CommandResult result = testsupport::RunTool(kTool, args);
     EXPECT_EQ(result.status, 255);
     EXPECT_EQ(result.output, kUsage);
@@ -81,7 +69,7 @@ TEST(EndToEnd, SignedImageStandsUpToSrecCatAndOpenssl) {
   const Signed run = SignImage(dir, image, InfoFile("0x10000000", "0x1003F000"));
   ASSERT_EQ(run.result.status, 0) << run.result.output;
 
-  const Bytes patched = PatchedImage(image, 0x1003F000);
+  const Bytes patched = testsupport::PatchedImage(image, 0x1003F000);
   testsupport::WriteBytes(dir.File("patched.bin"), patched);
   const std::string imageSha = testsupport::OpensslSha256(dir.File("patched.bin"));
 
@@ -96,16 +84,20 @@ TEST(EndToEnd, SignedImageStandsUpToSrecCatAndOpenssl) {
   const Bytes signedPart(block.begin(), block.begin() + 0x90);
   const Bytes r(block.begin() + 0x90, block.begin() + 0xB0);
   const Bytes s(block.begin() + 0xB0, block.begin() + 0xD0);
-  EXPECT_TRUE(testsupport::OpensslVerify(dir, signedPart, kPublicX, kPublicY, r, s));
+  EXPECT_TRUE(testsupport::OpensslVerify(dir, signedPart, testsupport::kTestPublicX,
+                                         testsupport::kTestPublicY, r, s));
   Bytes tampered = signedPart;
   tampered[0x4C] ^= 0x01U;
-  EXPECT_FALSE(testsupport::OpensslVerify(dir, tampered, kPublicX, kPublicY, r, s));
+  EXPECT_FALSE(
+      testsupport::OpensslVerify(dir, tampered, testsupport::kTestPublicX, testsupport::kTestPublicY, r, s));
 
   const std::string expectedOutput =
       "Boot image read OK. File length is 1000.\n"
       "CODE_EXE_ADDR = 0x10000000\nINFO_ADDR = 0x1003f000\n"
-      "RANDOM K: [" + std::string(kRandomK) + "]\nPRIVATE_KEY: [" + kPrivateKey + "]\nPUBLIC_KEY_1: [" + kPublicX +
-      "]\nPUBLIC_KEY_2: [" + kPublicY + "]\nImage SHA: " + imageSha + "\n";
+      "RANDOM K: [" +
+      std::string(kRandomK) + "]\nPRIVATE_KEY: [" + testsupport::kTestPrivateKey + "]\nPUBLIC_KEY_1: [" +
+      testsupport::kTestPublicX + "]\nPUBLIC_KEY_2: [" + testsupport::kTestPublicY +
+      "]\nImage SHA: " + imageSha + "\n";
   EXPECT_TRUE(run.result.output.starts_with(expectedOutput)) << run.result.output;
   EXPECT_TRUE(run.result.output.ends_with("ECDSA sign success.\nECDSA verify OK.\nr = [" +
                                           testsupport::ToHex(r) + "]\ns = [" + testsupport::ToHex(s) +
@@ -124,12 +116,13 @@ TEST(EndToEnd, FixedNonceGivesByteIdenticalOutput) {
 
 TEST(EndToEnd, GeneratedNonceSignatureVerifiesWithOpenssl) {
   const TempDir dir;
-  const Signed run = SignImage(dir, testsupport::PatternImage(300, 9), InfoFile("0x8000000", "0x8040000", false));
+  const Signed run =
+      SignImage(dir, testsupport::PatternImage(300, 9), InfoFile("0x8000000", "0x8040000", false));
   ASSERT_EQ(run.result.status, 0);
   const Bytes block = testsupport::ReadHexWithSrecCat(run.hexPath, 0x8040000, 272);
-  EXPECT_TRUE(testsupport::OpensslVerify(dir, Bytes(block.begin(), block.begin() + 0x90), kPublicX, kPublicY,
-                                         Bytes(block.begin() + 0x90, block.begin() + 0xB0),
-                                         Bytes(block.begin() + 0xB0, block.begin() + 0xD0)));
+  EXPECT_TRUE(testsupport::OpensslVerify(
+      dir, Bytes(block.begin(), block.begin() + 0x90), testsupport::kTestPublicX, testsupport::kTestPublicY,
+      Bytes(block.begin() + 0x90, block.begin() + 0xB0), Bytes(block.begin() + 0xB0, block.begin() + 0xD0)));
 }
 
 TEST(EndToEnd, DefaultInfoAddressWrapsPastTheTop) {
@@ -146,9 +139,9 @@ TEST(EndToEnd, DefaultInfoAddressWrapsPastTheTop) {
 
 struct FailureCase {
   const char* name;
-  std::string info;          // path of the information file
-  std::string boot;          // path of the boot image
-  std::string output;        // whole console output
+  std::string info;    // path of the information file
+  std::string boot;    // path of the boot image
+  std::string output;  // whole console output
 };
 
 TEST(EndToEnd, FailuresStopTheRunAndLeaveNoOutput) {
@@ -165,7 +158,8 @@ TEST(EndToEnd, FailuresStopTheRunAndLeaveNoOutput) {
       {"boot image is a directory", dir.File("keys.txt"), dir.File("blocked.bin"),
        "Boot image read error!!\nRead boot image file failed!\n"},
       {"information file missing", dir.File("none.txt"), dir.File("app.bin"),
-       ok + "Failed to open information file <" + dir.File("none.txt") + ">!\nParse information file failed!\n"},
+       ok + "Failed to open information file <" + dir.File("none.txt") +
+           ">!\nParse information file failed!\n"},
       {"information file is a directory", dir.path.string(), dir.File("app.bin"),
        ok + "Failed to read information file <" + dir.path.string() + ">!\nParse information file failed!\n"},
   };
@@ -180,7 +174,8 @@ TEST(EndToEnd, FailuresStopTheRunAndLeaveNoOutput) {
   // The output name is taken by a directory: it cannot be created.
   const CommandResult blocked = testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("blocked")});
   EXPECT_EQ(blocked.status, 255);
-  EXPECT_TRUE(blocked.output.ends_with("Cannot create output file <" + dir.File("blocked_SBoot.hex") + ">!\n"))
+  EXPECT_TRUE(
+      blocked.output.ends_with("Cannot create output file <" + dir.File("blocked_SBoot.hex") + ">!\n"))
       << blocked.output;
 }
 
@@ -190,9 +185,9 @@ TEST(EndToEnd, FailedWriteRemovesThePartialFile) {
   testsupport::WriteFile(dir.File("keys.txt"), InfoFile("0", "0x40000"));
   // The file-size limit stops the write part way; SIGXFSZ is ignored so the
   // write fails with EFBIG instead of killing the process.
-  const CommandResult result = testsupport::RunCommand(
-      "trap '' XFSZ; ulimit -f 64; exec " + Quote(kTool) + " " + Quote(dir.File("keys.txt")) + " " +
-      Quote(dir.File("app.bin")));
+  const CommandResult result =
+      testsupport::RunCommand("trap '' XFSZ; ulimit -f 64; exec " + Quote(kTool) + " " +
+                              Quote(dir.File("keys.txt")) + " " + Quote(dir.File("app.bin")));
   EXPECT_EQ(result.status, 255);
   EXPECT_TRUE(result.output.ends_with("Cannot write output file <" + dir.File("app_SBoot.hex") + ">!\n"))
       << result.output;
@@ -225,6 +220,68 @@ TEST(EndToEnd, OverlongOutputNameIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(longRun.output,
             "Boot image read OK. File length is 16.\nOutput file name is too long for <" + tooLong + ">!\n");
   EXPECT_FALSE(FileExists(tooLong + "_SBoot.hex"));
+}
+
+TEST(FaultInjection, ReadOnlyOutputDirectory) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "running as root: directory permissions do not stop root";
+  }
+  const TempDir dir;
+  const std::string sub = dir.File("ro");
+  std::filesystem::create_directory(sub);
+  testsupport::WriteBytes(sub + "/app.bin", testsupport::PatternImage(64));
+  testsupport::WriteFile(dir.File("keys.txt"), InfoFile("0", "0x1000"));
+  std::filesystem::permissions(sub, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const CommandResult result = testsupport::RunTool(kTool, {dir.File("keys.txt"), sub + "/app.bin"});
+  std::filesystem::permissions(sub, std::filesystem::perms::owner_all);
+  EXPECT_EQ(result.status, 255);
+  EXPECT_TRUE(result.output.ends_with("Cannot create output file <" + sub + "/app_SBoot.hex>!\n"));
+  EXPECT_FALSE(FileExists(sub + "/app_SBoot.hex"));
+}
+
+TEST(FaultInjection, ImageOfExactly256KiBIsRefused) {
+  const TempDir dir;
+  testsupport::WriteBytes(dir.File("app.bin"), testsupport::PatternImage(262144));
+  testsupport::WriteFile(dir.File("keys.txt"), InfoFile("0", "0x1000"));
+  const CommandResult result = testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("app.bin")});
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(result.output, "Boot image read error!!\nRead boot image file failed!\n");
+  EXPECT_FALSE(FileExists(dir.File("app_SBoot.hex")));
+}
+
+// Nothing in an information file's content stops the run: without a usable
+// key the signature fails, is reported, and the output is still written.
+TEST(FaultInjection, UnusableInformationFilesStillGiveAnOutput) {
+  const TempDir dir;
+  testsupport::WriteBytes(dir.File("app.bin"), testsupport::PatternImage(64));
+  const Bytes binary = testsupport::PatternImage(4096, 99);
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"empty", ""},
+      {"random binary", std::string(binary.begin(), binary.end())},
+      {"one line of 1 MiB", "PRIVATE_KEY = " + std::string(1 << 20, 'x') + "\n"},
+  };
+  for (const auto& [name, content] : cases) {
+    testsupport::WriteFile(dir.File("keys.txt"), content);
+    std::filesystem::remove(dir.File("app_SBoot.hex"));
+    const CommandResult result = testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("app.bin")});
+    EXPECT_EQ(result.status, 0) << name;
+    EXPECT_NE(result.output.find("ECDSA sign failed!\nECDSA verify failed!\nr = []\ns = []\n"),
+              std::string::npos)
+        << name;
+    EXPECT_TRUE(FileExists(dir.File("app_SBoot.hex"))) << name;
+  }
+}
+
+TEST(FaultInjection, SameFileAsBothArguments) {
+  const TempDir dir;
+  testsupport::WriteFile(dir.File("both.txt"), InfoFile("0", "0x1000"));
+  const std::string before = ReadFile(dir.File("both.txt"));
+  const CommandResult result = testsupport::RunTool(kTool, {dir.File("both.txt"), dir.File("both.txt")});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_NE(result.output.find("ECDSA sign success.\nECDSA verify OK.\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.File("both.txt")), before);  // the input is never written
+  const Bytes image = testsupport::ReadHexWithSrecCat(dir.File("both_SBoot.hex"), 0, 16);
+  EXPECT_EQ(std::string(image.begin(), image.begin() + 16), before.substr(0, 16));
 }
 
 }  // namespace

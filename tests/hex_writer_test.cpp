@@ -73,8 +73,8 @@ TEST(HexWriter, RoundsTheLastRecordUpWithBufferBytes) {
 
 TEST(HexWriter, RecordCountsFollowTheLength) {
   const Bytes buffer(0x200, 0x5A);
-  for (const auto& [length, records] : std::vector<std::pair<int, std::size_t>>{
-           {1, 1}, {16, 1}, {17, 2}, {49, 4}, {272, 17}}) {
+  for (const auto& [length, records] :
+       std::vector<std::pair<int, std::size_t>>{{1, 1}, {16, 1}, {17, 2}, {49, 4}, {272, 17}}) {
     const auto lines = Lines(Records(0x20000000, buffer, length));
     EXPECT_EQ(lines.size(), records + 1) << "length " << length;
     EXPECT_EQ(lines[0], ":020000042000DA");

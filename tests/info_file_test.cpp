@@ -43,7 +43,7 @@ ParseResult Parse(const std::string& content) {
 }
 
 const std::string kKeyLines[] = {
-    "CODE_EXE_ADDR = 0x10000000", "INFO_ADDR = 0x1003F000", "RANDOM_K = 0123abcd",
+    "CODE_EXE_ADDR = 0x10000000", "INFO_ADDR = 0x1003F000",  "RANDOM_K = 0123abcd",
     "PRIVATE_KEY = C9AFA9D8",     "PUBLIC_KEY_1 = 60FED4BA", "PUBLIC_KEY_2 = 7903FE10",
 };
 const std::string kKeyEcho =
@@ -123,7 +123,8 @@ TEST(InfoFile, SeparatorsAndNumberForms) {
       {"no separator", "INFO_ADDR1a2b\n", "INFO_ADDR = 0x1a2b\n"},
       {"trailing comment", "INFO_ADDR = 0x1a2b   # flash end\n", "INFO_ADDR = 0x1a2b\n"},
       {"unreadable keeps default", "INFO_ADDR = ghost\n", "INFO_ADDR = 0xffffffff\n"},
-      {"unreadable keeps earlier", "INFO_ADDR = 42\nINFO_ADDR = zz\n", "INFO_ADDR = 0x42\nINFO_ADDR = 0x42\n"},
+      {"unreadable keeps earlier", "INFO_ADDR = 42\nINFO_ADDR = zz\n",
+       "INFO_ADDR = 0x42\nINFO_ADDR = 0x42\n"},
       {"empty number keeps zero", "CODE_EXE_ADDR =\n", "CODE_EXE_ADDR = 0x0\n"},
       {"repeated key, last wins", "CODE_EXE_ADDR = 1\nCODE_EXE_ADDR = 2\n",
        "CODE_EXE_ADDR = 0x1\nCODE_EXE_ADDR = 0x2\n"},

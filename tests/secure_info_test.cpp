@@ -1,3 +1,5 @@
+#include "secureinfo/secure_info.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,19 +11,18 @@
 #include "app/run.h"
 #include "secureinfo/nonce.h"
 #include "secureinfo/random_source.h"
-#include "secureinfo/secure_info.h"
 #include "tests/test_support.h"
 
 namespace {
 
+using testsupport::kTestPrivateKey;
+using testsupport::kTestPublicX;
+using testsupport::kTestPublicY;
 using testsupport::Bytes;
 using testsupport::FromHex;
 using testsupport::ToHex;
 
 // The published P-256 / SHA-256 key pair and two signatures with their k.
-const char* const kPrivateKey = "C9AFA9D845BA75166B5C215767B1D6934E50C3DB36E89B127B8A622B120F6721";
-const char* const kPublicX = "60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6";
-const char* const kPublicY = "7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299";
 const char* const kGroupOrder = "FFFFFFFF00000000FFFFFFFFFFFFFFFFBCE6FAADA7179E84F3B9CAC2FC632551";
 
 struct KnownAnswer {
@@ -46,7 +47,8 @@ void SetText(KeyText& target, const std::string& text) {
   std::memcpy(target.data(), text.data(), std::min(text.size(), kKeyTextMaxChars));
 }
 
-void SetKeys(const std::string& privateKey, const std::string& x, const std::string& y, const std::string& k) {
+void SetKeys(const std::string& privateKey, const std::string& x, const std::string& y,
+             const std::string& k) {
   InfoBlock.fill(0);
   ResetInfoSettings();
   SetText(InfoSettings.PRIVATE_KEY, privateKey);
@@ -97,11 +99,13 @@ int PatternSource(std::span<std::uint8_t> out) {
   std::fill(out.begin(), out.end(), std::uint8_t{0xA5});
   return 0;
 }
-int FailingSource(std::span<std::uint8_t> /*out*/) { return -1; }
+int FailingSource(std::span<std::uint8_t> /*out*/) {
+  return -1;
+}
 
 TEST(Signing, ReproducesPublishedSignaturesForAGivenK) {
   for (const auto& vector : kVectors) {
-    SetKeys(kPrivateKey, kPublicX, kPublicY, vector.k);
+    SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, vector.k);
     const SignResult result = Sign(DigestOf(vector.digest));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.r, vector.r);
@@ -114,8 +118,9 @@ TEST(Signing, ReproducesPublishedSignaturesForAGivenK) {
 
 TEST(Signing, LowerCaseKGivesTheSameSignature) {
   std::string lower = kVectors[0].k;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
-  SetKeys(kPrivateKey, kPublicX, kPublicY, lower);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](char c) { return static_cast<char>(std::tolower(c)); });
+  SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, lower);
   const SignResult result = Sign(DigestOf(kVectors[0].digest));
   EXPECT_EQ(result.r, kVectors[0].r);
   EXPECT_EQ(result.s, kVectors[0].s);
@@ -125,9 +130,9 @@ TEST(Signing, LowerCaseKGivesTheSameSignature) {
 TEST(Signing, OddDigitIsIgnoredAndTheRestComesFromTheRandomSource) {
   const RandomSourceOverride zeros(ZeroSource);
   const std::string k62 = std::string(kVectors[1].k).substr(0, 62);
-  SetKeys(kPrivateKey, kPublicX, kPublicY, k62 + "F");
+  SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, k62 + "F");
   const SignResult odd = Sign(DigestOf(kVectors[1].digest));
-  SetKeys(kPrivateKey, kPublicX, kPublicY, k62 + "00");
+  SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, k62 + "00");
   const SignResult padded = Sign(DigestOf(kVectors[1].digest));
   EXPECT_EQ(odd.r, padded.r);
   EXPECT_EQ(odd.s, padded.s);
@@ -135,10 +140,10 @@ TEST(Signing, OddDigitIsIgnoredAndTheRestComesFromTheRandomSource) {
 
 TEST(Signing, RefusedKStillSignsWithAnUnpredictableOne) {
   for (const std::string& k : {std::string("0"), std::string(64, '0'), std::string(kGroupOrder)}) {
-    SetKeys(kPrivateKey, kPublicX, kPublicY, k);
+    SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, k);
     const SignResult first = Sign(DigestOf(kVectors[0].digest));
     EXPECT_NE(first.output.find("ECDSA sign success.\nECDSA verify OK.\n"), std::string::npos) << k;
-    SetKeys(kPrivateKey, kPublicX, kPublicY, k);
+    SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, k);
     const SignResult second = Sign(DigestOf(kVectors[0].digest));
     EXPECT_NE(first.r, second.r) << "k must not be predictable for RANDOM_K " << k;
   }
@@ -147,7 +152,7 @@ TEST(Signing, RefusedKStillSignsWithAnUnpredictableOne) {
 TEST(Signing, GeneratedNonceIs60LowerCaseDigitsAndFreshEachRun) {
   std::vector<std::string> nonces;
   for (int run = 0; run < 2; ++run) {
-    SetKeys(kPrivateKey, kPublicX, kPublicY, "");
+    SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, "");
     const SignResult result = Sign(DigestOf(kVectors[0].digest));
     const std::size_t start = result.output.find("random_k_hex: [") + 15;
     const std::string nonce = result.output.substr(start, result.output.find(']', start) - start);
@@ -166,20 +171,22 @@ TEST(Signing, KeyProblemsAreReportedAndTheRunGoesOn) {
     std::string publicX;
     std::string signAndVerify;
   };
-  const std::string x(kPublicX);
+  const std::string x(kTestPublicX);
   const std::vector<KeyCase> cases = {
       {"missing private key", "", x, "ECDSA sign failed!\nECDSA verify failed!\nr = []\ns = []\n"},
-      {"trailing space reads as zero", std::string(kPrivateKey).substr(1) + " ", x,
+      {"trailing space reads as zero", std::string(kTestPrivateKey).substr(1) + " ", x,
        "ECDSA sign failed!\nECDSA verify failed!\nr = []\ns = []\n"},
-      {"negative key", std::string("-") + kPrivateKey, x,
+      {"negative key", std::string("-") + kTestPrivateKey, x,
        "ECDSA sign failed!\nECDSA verify failed!\nr = []\ns = []\n"},
-      {"inner bad character signs with the wrong key", "C9AFA9D845BA75166B5C2157G7B1D6934E50C3DB36E89B127B8A622B120F6721",
-       x, "ECDSA sign success.\nECDSA verify failed!\n"},
-      {"mismatched public key", kPrivateKey, "70FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6",
+      {"inner bad character signs with the wrong key",
+       "C9AFA9D845BA75166B5C2157G7B1D6934E50C3DB36E89B127B8A622B120F6721", x,
+       "ECDSA sign success.\nECDSA verify failed!\n"},
+      {"mismatched public key", kTestPrivateKey,
+       "70FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6",
        "ECDSA sign success.\nECDSA verify failed!\n"},
   };
   for (const auto& c : cases) {
-    SetKeys(c.privateKey, c.publicX, kPublicY, kVectors[0].k);
+    SetKeys(c.privateKey, c.publicX, kTestPublicY, kVectors[0].k);
     const SignResult result = Sign(DigestOf(kVectors[0].digest));
     EXPECT_EQ(result.status, 0) << c.name;
     EXPECT_NE(result.output.find(c.signAndVerify), std::string::npos) << c.name << "\n" << result.output;
@@ -190,7 +197,7 @@ TEST(Signing, KeyProblemsAreReportedAndTheRunGoesOn) {
 }
 
 TEST(Signing, SecretsAreWipedAfterSigning) {
-  SetKeys(kPrivateKey, kPublicX, kPublicY, kVectors[0].k);
+  SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, kVectors[0].k);
   Sign(DigestOf(kVectors[0].digest));
   const auto isZero = [](const KeyText& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == '\0'; });
@@ -201,12 +208,12 @@ TEST(Signing, SecretsAreWipedAfterSigning) {
 
 TEST(Signing, RandomSourceFailureStopsTheStep) {
   const RandomSourceOverride failing(FailingSource);
-  SetKeys(kPrivateKey, kPublicX, kPublicY, "");
+  SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, "");
   const SignResult generated = Sign(DigestOf(kVectors[0].digest));
   EXPECT_EQ(generated.status, -1);
   EXPECT_EQ(generated.output, "Random number generation failed!\n");
   // A short RANDOM_K needs the source to complete k: the same failure.
-  SetKeys(kPrivateKey, kPublicX, kPublicY, "1234");
+  SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, "1234");
   const SignResult shortK = Sign(DigestOf(kVectors[0].digest));
   EXPECT_EQ(shortK.status, -1);
   EXPECT_EQ(shortK.output, "random_k_hex: [1234]\nRandom number generation failed!\n");
@@ -262,7 +269,7 @@ TEST(HeaderWords, CarryMagicAddressZeroAndCheckWord) {
 }
 
 TEST(MakeInfoImage, FillsTheBlockAndDigestsTheImage) {
-  SetKeys(kPrivateKey, kPublicX, kPublicY, kVectors[0].k);
+  SetKeys(kTestPrivateKey, kTestPublicX, kTestPublicY, kVectors[0].k);
   BootImage.bytes.fill(0);
   BootImage.length = 0;
   PutLe32(InfoBlock, kInfoCodeExeAddrOffset, 0x10000000);
@@ -270,7 +277,8 @@ TEST(MakeInfoImage, FillsTheBlockAndDigestsTheImage) {
   ASSERT_EQ(MakeInfoImage(), 0);
   const std::string output = testing::internal::GetCapturedStdout();
   // The empty image's digest is SHA-256 of the empty message.
-  EXPECT_EQ(output.substr(0, 76), "Image SHA: e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\n");
+  EXPECT_EQ(output.substr(0, 76),
+            "Image SHA: e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\n");
   EXPECT_EQ(GetLe32(InfoBlock, 0x40), 1U);
   EXPECT_EQ(GetLe32(InfoBlock, 0x44), 24U);
   EXPECT_EQ(GetLe32(InfoBlock, 0x48), 0x10000000U);
@@ -283,7 +291,7 @@ TEST(MakeInfoImage, RandomFailureEndsTheRunWithoutOutput) {
   const RandomSourceOverride failing(FailingSource);
   const testsupport::TempDir dir;
   testsupport::WriteBytes(dir.File("app.bin"), testsupport::PatternImage(100));
-  testsupport::WriteFile(dir.File("info.txt"), std::string("PRIVATE_KEY = ") + kPrivateKey + "\n");
+  testsupport::WriteFile(dir.File("info.txt"), std::string("PRIVATE_KEY = ") + kTestPrivateKey + "\n");
   const std::string info = dir.File("info.txt");
   const std::string boot = dir.File("app.bin");
   const char* argv[] = {"Ravelsign", info.c_str(), boot.c_str()};

@@ -1,5 +1,9 @@
 #include "tests/test_support.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -7,9 +11,6 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace testsupport {
 
@@ -108,8 +109,8 @@ Bytes ReadHexWithSrecCat(const std::string& hexPath, std::uint32_t start, std::u
   const std::string out = dir.File("range.bin");
   const std::uint64_t end = std::uint64_t{start} + length;
   std::ostringstream command;
-  command << "srec_cat " << Quote(hexPath) << " -intel -fill 0xFF " << start << " " << end << " -crop "
-          << start << " " << end << " -offset " << -static_cast<std::int64_t>(start) << " -o "
+  command << "srec_cat -multiple " << Quote(hexPath) << " -intel -fill 0xFF " << start << " " << end
+          << " -crop " << start << " " << end << " -offset " << -static_cast<std::int64_t>(start) << " -o "
           << Quote(out) << " -binary 2>&1";
   const CommandResult result = RunCommand(command.str());
   if (result.status != 0) {
@@ -117,6 +118,45 @@ Bytes ReadHexWithSrecCat(const std::string& hexPath, std::uint32_t start, std::u
   }
   const std::string content = ReadFile(out);
   Bytes bytes(content.begin(), content.end());
+  bytes.resize(length, 0xFF);
+  return bytes;
+}
+
+Bytes ReadHexWithObjcopy(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
+  // objcopy makes one section per contiguous run of records.
+  const CommandResult sections = RunCommand("objdump -h " + Quote(hexPath));
+  std::istringstream lines(sections.output);
+  std::string line;
+  Bytes bytes;
+  std::vector<std::pair<std::uint64_t, std::string>> found;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string index;
+    std::string name;
+    std::string size;
+    std::string vma;
+    if (fields >> index >> name >> size >> vma && name.starts_with(".sec")) {
+      found.emplace_back(std::stoull(vma, nullptr, 16), name);
+    }
+  }
+  const TempDir dir;
+  // Follow the sections from `start`, each continuing where the last ended
+  // modulo 2^32.
+  bool extended = true;
+  while (bytes.size() < length && extended) {
+    extended = false;
+    const auto want = static_cast<std::uint32_t>(start + bytes.size());
+    for (const auto& [vma, name] : found) {
+      if (vma == want) {
+        const std::string out = dir.File(name.substr(1) + ".bin");
+        RunCommand("objcopy -I ihex -O binary -j " + name + " " + Quote(hexPath) + " " + Quote(out));
+        const std::string content = ReadFile(out);
+        bytes.insert(bytes.end(), content.begin(), content.end());
+        extended = !content.empty();
+        break;
+      }
+    }
+  }
   bytes.resize(length, 0xFF);
   return bytes;
 }
@@ -141,8 +181,7 @@ Bytes DerInteger(Bytes value) {
 bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& publicX,
                    const std::string& publicY, const Bytes& r, const Bytes& s) {
   // SubjectPublicKeyInfo for an uncompressed P-256 point.
-  const Bytes spkiPrefix =
-      FromHex("3059301306072A8648CE3D020106082A8648CE3D030107034200");
+  const Bytes spkiPrefix = FromHex("3059301306072A8648CE3D020106082A8648CE3D030107034200");
   Bytes spki = spkiPrefix;
   spki.push_back(0x04);
   for (const auto& coordinate : {publicX, publicY}) {
@@ -169,6 +208,18 @@ bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& 
 std::string OpensslSha256(const std::string& path) {
   const CommandResult result = RunCommand("openssl dgst -sha256 -r " + Quote(path));
   return result.output.substr(0, 64);
+}
+
+Bytes PatchedImage(Bytes image, std::uint32_t infoAddr) {
+  image.resize(std::max<std::size_t>(image.size(), 0x2C), 0);
+  const std::uint32_t magic = 0x786C7154;  // "Tqlx" read little-endian
+  const std::array<std::uint32_t, 4> words = {magic, infoAddr, 0, infoAddr - magic};
+  for (std::size_t w = 0; w < words.size(); ++w) {
+    for (std::size_t b = 0; b < 4; ++b) {
+      image[0x1C + 4 * w + b] = static_cast<std::uint8_t>(words[w] >> (8 * b));
+    }
+  }
+  return image;
 }
 
 Bytes PatternImage(std::size_t size, unsigned seed) {

@@ -49,6 +49,10 @@ Bytes FromHex(const std::string& hex);
 // in [start, start + length), holes filled with 0xFF.
 Bytes ReadHexWithSrecCat(const std::string& hexPath, std::uint32_t start, std::uint32_t length);
 
+// Reads the bytes at [start, start + length) with objcopy (not our code), for
+// a range that wraps past the top of the address space, where srec_cat gives up.
+Bytes ReadHexWithObjcopy(const std::string& hexPath, std::uint32_t start, std::uint32_t length);
+
 // Verifies an ECDSA P-256 / SHA-256 signature (r, s big-endian 32 bytes) over
 // `message` with openssl, the public key given as X and Y. Returns true when
 // openssl accepts it.
@@ -57,6 +61,18 @@ bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& 
 
 // SHA-256 of a file as computed by openssl, lowercase hex.
 std::string OpensslSha256(const std::string& path);
+
+// The published P-256 test key pair used throughout the tests (never for production).
+inline constexpr const char* kTestPrivateKey =
+    "C9AFA9D845BA75166B5C215767B1D6934E50C3DB36E89B127B8A622B120F6721";
+inline constexpr const char* kTestPublicX =
+    "60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6";
+inline constexpr const char* kTestPublicY =
+    "7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299";
+
+// The image as a signed output must carry it: header words 0x1C-0x2B
+// rewritten for `infoAddr` (the image grown to hold them if shorter).
+Bytes PatchedImage(Bytes image, std::uint32_t infoAddr);
 
 // A random-looking but fixed image of `size` bytes.
 Bytes PatternImage(std::size_t size, unsigned seed = 1);
