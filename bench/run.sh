@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Measures a whole Ravelsign run on a 256 KiB image against what a user would
+# otherwise script (openssl dgst -sha256 -sign, then objcopy to Intel HEX),
+# and counts instructions with callgrind. Run by hand; prints one table.
+#   bench/run.sh [PAIRS]   (default 40 alternating pairs)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+pairs=${1:-40}
+scripts/install-deps.sh --bench >/dev/null
+
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DRAVEL_BUILD_TESTS=OFF >/dev/null
+cmake --build build-release -j"$(nproc)" >/dev/null
+tool=$PWD/build-release/app/Ravelsign
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+# The largest image the tool takes: 256 KiB less one byte.
+head -c 262143 /dev/urandom >image.bin
+openssl ecparam -name prime256v1 -genkey -noout -out key.pem 2>/dev/null
+keytext=$(openssl ec -in key.pem -text -noout 2>/dev/null | tr -d ' :\n')
+priv=$(sed -E 's/.*priv(.*)pub.*/\1/' <<<"$keytext" | tail -c 65)
+pub=$(sed -E 's/.*pub04(.*)ASN1.*/\1/' <<<"$keytext")
+cat >info.txt <<INFO
+CODE_EXE_ADDR = 0x10000000
+INFO_ADDR = 0x10040000
+RANDOM_K = 7A1C3E5F9B2D4C6E8A0B1D3F5E7C9A2B4D6F8E0A1C3B5D7F9E2A4C6B8D0F1E3A
+PRIVATE_KEY = $priv
+PUBLIC_KEY_1 = ${pub:0:64}
+PUBLIC_KEY_2 = ${pub:64:64}
+INFO
+"$tool" info.txt image.bin | grep -q 'ECDSA verify OK.' || { echo "bench: the signing run failed" >&2; exit 1; }
+
+ours="$tool info.txt image.bin"
+yardstick="sh -c 'openssl dgst -sha256 -sign key.pem -out image.sig image.bin && objcopy -I binary -O ihex image.bin image.hex'"
+
+# Paired and alternating: each pair runs both commands back to back, in
+# turn first, so that machine noise falls on both alike.
+for i in $(seq 1 "$pairs"); do
+  if [ $((i % 2)) -eq 0 ]; then order="ours yard"; else order="yard ours"; fi
+  for which in $order; do
+    if [ "$which" = ours ]; then cmd=$ours; else cmd=$yardstick; fi
+    hyperfine -N --runs 1 --style none --export-json "$which-$i.json" "$cmd" >/dev/null 2>&1
+  done
+done
+python3 - "$pairs" <<'PY'
+import json, statistics, sys
+pairs = int(sys.argv[1])
+def t(name, i): return json.load(open(f"{name}-{i}.json"))["results"][0]["times"][0]
+ours = [t("ours", i) for i in range(1, pairs + 1)]
+yard = [t("yard", i) for i in range(1, pairs + 1)]
+ratios = [o / y for o, y in zip(ours, yard)]
+with open("times.txt", "w") as f:
+    f.write(f"{statistics.median(ours)*1000:.2f} {statistics.median(yard)*1000:.2f} "
+            f"{statistics.median(ours)/statistics.median(yard):.2f} {statistics.median(ratios):.2f}\n")
+PY
+read -r ours_ms yard_ms ratio pair_ratio <times.txt
+
+count() { valgrind --tool=callgrind --callgrind-out-file=cg.out "$@" "$tool" info.txt image.bin >/dev/null 2>cg.log
+          grep -Eo 'Collected : [0-9]+' cg.log | awk '{print $3}'; }
+whole=$(count)
+writer=$(count --toggle-collect='WriteHexRecords*')
+crypto=$(count --toggle-collect='mbedtls_sha256_*_ret' --toggle-collect='mbedtls_ecdsa_sign' \
+               --toggle-collect='mbedtls_ecdsa_verify' --toggle-collect='mbedtls_ecp_group_load')
+millions() { awk -v n="$1" 'BEGIN { printf "%.1f M", n / 1e6 }'; }
+
+printf '\n%-52s %s\n' "Measure (256 KiB image, $pairs alternating pairs)" "Value"
+printf '%-52s %s\n' "----------------------------------------------------" "----------"
+printf '%-52s %s ms\n' "Ravelsign, whole run (median)" "$ours_ms"
+printf '%-52s %s ms\n' "openssl dgst -sign + objcopy -O ihex (median)" "$yard_ms"
+printf '%-52s %s (median of pair ratios %s)\n' "Ratio of medians, Ravelsign / yardstick" "$ratio" "$pair_ratio"
+printf '%-52s %s\n' "Instructions, whole run" "$(millions "$whole")"
+printf '%-52s %s\n' "Instructions, mbed TLS calls (SHA-256, sign, verify)" "$(millions "$crypto")"
+printf '%-52s %s\n' "Instructions, HEX writer (image + INFO block)" "$(millions "$writer")"
