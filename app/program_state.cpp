@@ -2,8 +2,8 @@
 
 BootImageData BootImage{};
 InfoBlockData InfoBlock{};
-InfoSettingsData InfoSettings{kDefaultInfoAddr, {}, {}, {}, {}};
+InfoSettingsData InfoSettings{kDefaultInfoAddr, {}, {}, {}, {}, false};
 
 void ResetInfoSettings() {
-  InfoSettings = InfoSettingsData{kDefaultInfoAddr, {}, {}, {}, {}};
+  InfoSettings = InfoSettingsData{kDefaultInfoAddr, {}, {}, {}, {}, false};
 }

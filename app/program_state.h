@@ -30,6 +30,7 @@ struct InfoSettingsData {
   KeyText PRIVATE_KEY;
   KeyText PUBLIC_KEY_1;
   KeyText PUBLIC_KEY_2;
+  bool infoAddrGiven;  // the file had an INFO_ADDR line
 };
 
 inline constexpr std::uint32_t kDefaultInfoAddr = 0xFFFFFFFF;

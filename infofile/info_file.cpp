@@ -20,16 +20,17 @@ struct KeyEntry {
   KeyKind kind;
   KeyText* text;
   const char* echoFormat;
+  bool secret;
 };
 
 // Keys in the order they are tried; no key is a prefix of another.
 const std::array<KeyEntry, 6> kKeys = {{
-    {"CODE_EXE_ADDR", KeyKind::CodeExeAddr, nullptr, "CODE_EXE_ADDR = 0x%x\n"},
-    {"INFO_ADDR", KeyKind::InfoAddr, nullptr, "INFO_ADDR = 0x%x\n"},
-    {"RANDOM_K", KeyKind::Text, &InfoSettings.RANDOM_K, "RANDOM K: [%s]\n"},
-    {"PRIVATE_KEY", KeyKind::Text, &InfoSettings.PRIVATE_KEY, "PRIVATE_KEY: [%s]\n"},
-    {"PUBLIC_KEY_1", KeyKind::Text, &InfoSettings.PUBLIC_KEY_1, "PUBLIC_KEY_1: [%s]\n"},
-    {"PUBLIC_KEY_2", KeyKind::Text, &InfoSettings.PUBLIC_KEY_2, "PUBLIC_KEY_2: [%s]\n"},
+    {"CODE_EXE_ADDR", KeyKind::CodeExeAddr, nullptr, "CODE_EXE_ADDR = 0x%x\n", false},
+    {"INFO_ADDR", KeyKind::InfoAddr, nullptr, "INFO_ADDR = 0x%x\n", false},
+    {"RANDOM_K", KeyKind::Text, &InfoSettings.RANDOM_K, "RANDOM K: [%s]\n", true},
+    {"PRIVATE_KEY", KeyKind::Text, &InfoSettings.PRIVATE_KEY, "PRIVATE_KEY: [%s]\n", true},
+    {"PUBLIC_KEY_1", KeyKind::Text, &InfoSettings.PUBLIC_KEY_1, "PUBLIC_KEY_1: [%s]\n", false},
+    {"PUBLIC_KEY_2", KeyKind::Text, &InfoSettings.PUBLIC_KEY_2, "PUBLIC_KEY_2: [%s]\n", false},
 }};
 
 using LineBuffer = std::array<char, kInfoLineMaxChars + 1>;
@@ -68,7 +69,7 @@ void StoreText(KeyText& target, const char* value) {
   text.copy(target.data(), text.size());
 }
 
-void ProcessLine(const char* line) {
+void ProcessLine(const char* line, SecretEcho secrets) {
   // The text ends at its first NUL byte, wherever the line itself ended.
   const std::string_view text(line);
   if (text.size() < kMinKeyLineChars || text[0] == '#' || text[0] == ';') {
@@ -94,11 +95,14 @@ void ProcessLine(const char* line) {
       }
       case KeyKind::InfoAddr:
         InfoSettings.INFO_ADDR = ReadHexNumber(value, InfoSettings.INFO_ADDR);
+        InfoSettings.infoAddrGiven = true;
         std::printf(entry.echoFormat, InfoSettings.INFO_ADDR);
         break;
       case KeyKind::Text:
         StoreText(*entry.text, value);
-        std::printf(entry.echoFormat, entry.text->data());
+        if (!entry.secret || secrets == SecretEcho::Shown) {
+          std::printf(entry.echoFormat, entry.text->data());
+        }
         break;
     }
     return;
@@ -107,7 +111,7 @@ void ProcessLine(const char* line) {
 
 }  // namespace
 
-int ParseInfoFile(const char* path) {
+int ParseInfoFile(const char* path, SecretEcho secrets) {
   FileGuard file(std::fopen(path, "rb"));
   if (!file) {
     std::printf("Failed to open information file <%s>!\n", path);
@@ -131,7 +135,7 @@ int ParseInfoFile(const char* path) {
     if (std::feof(file.get()) != 0) {
       break;
     }
-    ProcessLine(line.data());
+    ProcessLine(line.data(), secrets);
   }
   file.reset();
   WipeSecret(line);

@@ -15,11 +15,11 @@
 
 namespace {
 
+using testsupport::Bytes;
+using testsupport::FromHex;
 using testsupport::kTestPrivateKey;
 using testsupport::kTestPublicX;
 using testsupport::kTestPublicY;
-using testsupport::Bytes;
-using testsupport::FromHex;
 using testsupport::ToHex;
 
 // The published P-256 / SHA-256 key pair and two signatures with their k.
