@@ -1,5 +1,9 @@
 #include "app/run.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
+  // The console lines are the same bytes on every system; should the switch
+  // fail, the run still signs, only with Windows line ends on the console.
+  static_cast<void>(UseBinaryStandardOutput());
   return RunSign(argc, argv);
 }

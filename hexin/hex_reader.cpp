@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/file_guard.h"
+#include "app/hex_digit.h"
 
 namespace {
 
@@ -21,19 +22,6 @@ enum RecordType : std::uint8_t {
   kStartLinearAddress = 0x05,
 };
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
-
 // Decodes one record line (without its line end) into its bytes; returns the
 // problem, or nullptr when the line is a well-formed record.
 const char* DecodeRecord(std::string_view line, std::vector<std::uint8_t>& bytes) {
@@ -46,8 +34,8 @@ const char* DecodeRecord(std::string_view line, std::vector<std::uint8_t>& bytes
   }
   bytes.clear();
   for (std::size_t i = 0; i < digits.size(); i += 2) {
-    const int high = HexDigit(digits[i]);
-    const int low = HexDigit(digits[i + 1]);
+    const int high = HexDigitValue(digits[i]);
+    const int low = HexDigitValue(digits[i + 1]);
     if (high < 0 || low < 0) {
       return "bad character";
     }

@@ -4,14 +4,18 @@
 #   2. clang++ build with AddressSanitizer and UndefinedBehaviorSanitizer, the same tests
 #   3. clang-tidy over the tool's sources
 #   4. every libFuzzer target for FUZZ_SECONDS seconds (default 30)
-# Options: --werror  compiler warnings as errors (CI)
+#   5. the Windows executables, cross-built with mingw-w64, under wine
+# Options: --werror        compiler warnings as errors (CI)
+#          --skip-windows  leave out step 5
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 werror=OFF
+windows=ON
 for arg in "$@"; do
   case "$arg" in
     --werror) werror=ON ;;
+    --skip-windows) windows=OFF ;;
     *) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -34,7 +38,7 @@ ctest --preset sanitize -j"$jobs"
 
 step "clang-tidy"
 mapfile -t sources < <(git ls-files 'app/*.cpp' 'infofile/*.cpp' 'secureinfo/*.cpp' 'hexout/*.cpp' \
-                                    'hexin/*.cpp' 'verify/*.cpp')
+                                    'hexin/*.cpp' 'verify/*.cpp' 'platform/*.cpp')
 run-clang-tidy -p build -quiet -j "$jobs" "${sources[@]}" >build/clang-tidy.log 2>&1 || {
   grep -E 'warning:|error:' build/clang-tidy.log | head -n 50
   echo "clang-tidy found problems"
@@ -44,3 +48,10 @@ echo "clang-tidy: ${#sources[@]} files clean"
 
 step "Fuzzing, ${fuzz_seconds}s per target"
 scripts/fuzz.sh "$fuzz_seconds"
+
+if [ "$windows" = ON ]; then
+  step "Windows executables under wine"
+  werror_flag=()
+  [ "$werror" = ON ] && werror_flag=(--werror)
+  scripts/test-windows.sh "${werror_flag[@]}"
+fi

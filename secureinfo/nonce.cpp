@@ -3,23 +3,18 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/hex_digit.h"
 #include "app/program_state.h"
 #include "secureinfo/random_source.h"
 #include "secureinfo/wipe.h"
 
 namespace {
 
+// A character that is not a hex digit counts with its own code, masked to
+// the byte like every other nibble pair.
 unsigned NibbleValue(char digit) {
-  if (digit >= '0' && digit <= '9') {
-    return static_cast<unsigned>(digit - '0');
-  }
-  if (digit >= 'a' && digit <= 'f') {
-    return static_cast<unsigned>(digit - 'a' + 10);
-  }
-  if (digit >= 'A' && digit <= 'F') {
-    return static_cast<unsigned>(digit - 'A' + 10);
-  }
-  return static_cast<unsigned char>(digit);
+  const int value = HexDigitValue(digit);
+  return value >= 0 ? static_cast<unsigned>(value) : static_cast<unsigned char>(digit);
 }
 
 constexpr std::array<char, 16> kLowerHexDigits = {'0', '1', '2', '3', '4', '5', '6', '7',

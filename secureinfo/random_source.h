@@ -1,5 +1,5 @@
-// The operating system's cryptographic random source: getrandom(2) on Linux,
-// BCryptGenRandom with the system-preferred generator on Windows.
+// The random source the signing step draws from: the operating system's
+// (platform/platform.h), or a replacement put in by a test.
 #pragma once
 
 #include <cstddef>

@@ -15,7 +15,8 @@ namespace {
 
 using testsupport::Bytes;
 
-const std::string kTool = RAVELSIGN_PATH;
+const std::string kTool = testsupport::ToolPath("RAVELSIGN", RAVELSIGN_PATH);
+const std::string kVerifier = testsupport::ToolPath("RAVELVERIFY", RAVELVERIFY_PATH);
 
 struct Layout {
   const char* name;
@@ -85,7 +86,7 @@ TEST_P(SignedLayout, IndependentToolsAgreeWithTheOutput) {
 
   // The verifier accepts every output whose image holds all four header
   // words and is not overwritten by the INFO block.
-  const auto verify = testsupport::RunTool(RAVELVERIFY_PATH, {dir.File("keys.txt"), hexPath});
+  const auto verify = testsupport::RunTool(kVerifier, {dir.File("keys.txt"), hexPath});
   if (layout.size < 0x2C) {
     EXPECT_EQ(verify.status, 1) << verify.output;
     EXPECT_NE(verify.output.find(": not all in the file: FAILED\n2. "), std::string::npos) << verify.output;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -78,12 +79,25 @@ std::string Quote(const std::string& argument) {
   return quoted + "'";
 }
 
-CommandResult RunTool(const std::string& binary, const std::vector<std::string>& arguments) {
+std::string ToolPath(const char* variable, const char* builtPath) {
+  const char* chosen = std::getenv(variable);
+  return chosen != nullptr && *chosen != '\0' ? chosen : builtPath;
+}
+
+std::string ToolCommandLine(const std::string& binary, const std::vector<std::string>& arguments) {
   std::string line = Quote(binary);
+  if (binary.ends_with(".exe")) {
+    const char* wine = std::getenv("RAVEL_WINE");
+    line = Quote(wine != nullptr && *wine != '\0' ? wine : "wine") + " " + line;
+  }
   for (const auto& argument : arguments) {
     line += " " + Quote(argument);
   }
-  return RunCommand(line);
+  return line;
+}
+
+CommandResult RunTool(const std::string& binary, const std::vector<std::string>& arguments) {
+  return RunCommand(ToolCommandLine(binary, arguments));
 }
 
 std::string ToHex(const Bytes& bytes) {

@@ -38,7 +38,16 @@ CommandResult RunCommand(const std::string& commandLine);
 // Quotes one argument for the shell.
 std::string Quote(const std::string& argument);
 
-// Runs the tool under test with the given arguments (each quoted).
+// The binary under test: the one the environment variable `variable` names
+// (the Windows build, say), else the one built beside the tests.
+std::string ToolPath(const char* variable, const char* builtPath);
+
+// The shell command line that runs `binary` with the given arguments, each
+// quoted. A Windows executable (".exe") is started through wine: the program
+// RAVEL_WINE names, else "wine".
+std::string ToolCommandLine(const std::string& binary, const std::vector<std::string>& arguments);
+
+// Runs the tool under test with the given arguments.
 CommandResult RunTool(const std::string& binary, const std::vector<std::string>& arguments);
 
 // Hex text of bytes, uppercase, no separators; and back.

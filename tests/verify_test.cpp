@@ -14,6 +14,9 @@ namespace {
 using testsupport::CommandResult;
 using testsupport::TempDir;
 
+const std::string kSigner = testsupport::ToolPath("RAVELSIGN", RAVELSIGN_PATH);
+const std::string kVerifier = testsupport::ToolPath("RAVELVERIFY", RAVELVERIFY_PATH);
+
 constexpr std::uint32_t kCode = 0x10000000;
 constexpr std::uint32_t kInfo = 0x1003F000;
 
@@ -62,7 +65,7 @@ TEST(Verifier, CatchesEachTamperingWithTheRightCheck) {
   const auto image = testsupport::PatternImage(1000, 21);
   testsupport::WriteBytes(dir.File("app.bin"), image);
   testsupport::WriteFile(dir.File("keys.txt"), Info(testsupport::kTestPublicX));
-  ASSERT_EQ(testsupport::RunTool(RAVELSIGN_PATH, {dir.File("keys.txt"), dir.File("app.bin")}).status, 0);
+  ASSERT_EQ(testsupport::RunTool(kSigner, {dir.File("keys.txt"), dir.File("app.bin")}).status, 0);
   const std::string hex = testsupport::ReadFile(dir.File("app_SBoot.hex"));
   const auto patched = testsupport::PatchedImage(image, kInfo);
   const auto block = testsupport::ReadHexWithSrecCat(dir.File("app_SBoot.hex"), kInfo, 272);
@@ -79,7 +82,7 @@ TEST(Verifier, CatchesEachTamperingWithTheRightCheck) {
     const std::uint8_t original = c.address >= kInfo ? block[c.address - kInfo] : patched[c.address - kCode];
     testsupport::WriteFile(dir.File("tampered.hex"), FlipBit(hex, c.address, original));
     const CommandResult result =
-        testsupport::RunTool(RAVELVERIFY_PATH, {dir.File("keys.txt"), dir.File("tampered.hex")});
+        testsupport::RunTool(kVerifier, {dir.File("keys.txt"), dir.File("tampered.hex")});
     EXPECT_EQ(result.status, 1) << c.name << "\n" << result.output;
     for (const char check : std::string("1234")) {
       const std::size_t line = result.output.find(std::string("\n") + check + ". ");
@@ -94,7 +97,7 @@ TEST(Verifier, CatchesEachTamperingWithTheRightCheck) {
   testsupport::WriteFile(dir.File("wrong.txt"),
                          Info("70FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6"));
   const CommandResult wrongKey =
-      testsupport::RunTool(RAVELVERIFY_PATH, {dir.File("wrong.txt"), dir.File("app_SBoot.hex")});
+      testsupport::RunTool(kVerifier, {dir.File("wrong.txt"), dir.File("app_SBoot.hex")});
   EXPECT_EQ(wrongKey.status, 1);
   EXPECT_NE(wrongKey.output.find(": OK\n3. "), std::string::npos);
   EXPECT_NE(wrongKey.output.find(": FAILED\nSecure boot image verification FAILED.\n"), std::string::npos);
@@ -105,14 +108,14 @@ TEST(Verifier, CatchesEachTamperingWithTheRightCheck) {
   dropped.erase(second, dropped.find('\n', second) + 1 - second);
   testsupport::WriteFile(dir.File("dropped.hex"), dropped);
   const CommandResult droppedRun =
-      testsupport::RunTool(RAVELVERIFY_PATH, {dir.File("keys.txt"), dir.File("dropped.hex")});
+      testsupport::RunTool(kVerifier, {dir.File("keys.txt"), dir.File("dropped.hex")});
   EXPECT_EQ(droppedRun.status, 1);
   EXPECT_NE(droppedRun.output.find("not all in the file: FAILED"), std::string::npos) << droppedRun.output;
 
   // A truncated file cannot be read at all.
   testsupport::WriteFile(dir.File("short.hex"), hex.substr(0, hex.size() / 2));
   const CommandResult truncated =
-      testsupport::RunTool(RAVELVERIFY_PATH, {dir.File("keys.txt"), dir.File("short.hex")});
+      testsupport::RunTool(kVerifier, {dir.File("keys.txt"), dir.File("short.hex")});
   EXPECT_EQ(truncated.status, 255);
   EXPECT_TRUE(truncated.output.ends_with("Read HEX file failed!\n")) << truncated.output;
 }
@@ -121,9 +124,9 @@ TEST(Verifier, NeverPrintsThePrivateKey) {
   const TempDir dir;
   testsupport::WriteBytes(dir.File("app.bin"), testsupport::PatternImage(100));
   testsupport::WriteFile(dir.File("keys.txt"), Info(testsupport::kTestPublicX) + "RANDOM_K = 1234\n");
-  ASSERT_EQ(testsupport::RunTool(RAVELSIGN_PATH, {dir.File("keys.txt"), dir.File("app.bin")}).status, 0);
+  ASSERT_EQ(testsupport::RunTool(kSigner, {dir.File("keys.txt"), dir.File("app.bin")}).status, 0);
   const CommandResult result =
-      testsupport::RunTool(RAVELVERIFY_PATH, {dir.File("keys.txt"), dir.File("app_SBoot.hex")});
+      testsupport::RunTool(kVerifier, {dir.File("keys.txt"), dir.File("app_SBoot.hex")});
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(result.output.find(testsupport::kTestPrivateKey), std::string::npos);
   EXPECT_EQ(result.output.find("PRIVATE_KEY"), std::string::npos);
