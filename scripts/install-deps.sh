@@ -6,11 +6,11 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang clang-tidy clang-format libclang-rt-14-dev libmbedtls-dev
-          libgtest-dev libbenchmark-dev openssl srecord binutils valgrind xxd)
+          libgtest-dev libbenchmark-dev openssl srecord binutils valgrind xxd dpkg-dev man-db)
 for arg in "$@"; do
   case "$arg" in
     --bench) packages+=(hyperfine valgrind binutils openssl) ;;
-    --windows) packages+=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev) ;;
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine64) ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done

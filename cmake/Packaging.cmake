@@ -1,0 +1,43 @@
+# Installation (`cmake --install`) and the Debian package (`cpack -G DEB`).
+include(GNUInstallDirs)
+
+install(TARGETS Ravelsign Ravelverify RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Man pages carry the version and are installed compressed, as man-db reads them.
+find_program(GZIP gzip)
+set(_man_pages)
+foreach(page Ravelsign Ravelverify)
+  set(_page ${PROJECT_BINARY_DIR}/man/${page}.1)
+  configure_file(${PROJECT_SOURCE_DIR}/man/${page}.1 ${_page} @ONLY)
+  if(GZIP)
+    add_custom_command(OUTPUT ${_page}.gz COMMAND ${GZIP} -9nfk ${_page} DEPENDS ${_page}
+                       COMMENT "Compressing the ${page} man page")
+    set(_page ${_page}.gz)
+  endif()
+  list(APPEND _man_pages ${_page})
+endforeach()
+add_custom_target(ravel_man_pages ALL DEPENDS ${_man_pages})
+install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(RAVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravelsign)
+install(FILES README.md DESTINATION ${RAVEL_DOC_DIR})
+install(FILES examples/sample.bin examples/sample_info.txt DESTINATION ${RAVEL_DOC_DIR}/examples)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ravelsign)
+set(CPACK_PACKAGE_VENDOR Ravelsign)
+set(CPACK_PACKAGE_CONTACT "Ravelsign developers <ravelsign@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "signs microcontroller boot images into secure boot images")
+set(CPACK_PACKAGE_DESCRIPTION "Ravelsign reads an information file (load addresses, an ECDSA P-256 key
+pair) and a raw boot image, marks the image's header, builds and signs a
+272-byte INFO block (SHA-256, ECDSA P-256) and writes both as one Intel HEX
+file ready to flash. Ravelverify checks a signed image the way the device
+will.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+# dpkg-shlibdeps finds the runtime libraries the executables link against,
+# the mbed TLS crypto library (libmbedcrypto7) among them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: built with cpack, unpacked into a
+# temporary root with dpkg -x, its binaries run on the example it carries, its
+# man pages rendered by man -l.
+#   package_test.sh <build directory>
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/package/ravelsign_*.deb)
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+[[ $depends == *libmbedcrypto7* ]] || fail "the package does not depend on the mbed TLS crypto library"
+[[ $depends == *libmbedtls* || $depends == *libmbedx509* ]] && fail "the package depends on more of mbed TLS than the crypto library"
+
+root=$work/root
+dpkg -x "$deb" "$root"
+for path in usr/bin/Ravelsign usr/bin/Ravelverify usr/share/man/man1/Ravelsign.1.gz \
+            usr/share/man/man1/Ravelverify.1.gz usr/share/doc/ravelsign/examples/sample_info.txt; do
+  [ -e "$root/$path" ] || fail "$path is not in the package"
+done
+
+# The installed binaries on the example the package carries.
+cp "$root"/usr/share/doc/ravelsign/examples/* "$work"
+cd "$work"
+"$root/usr/bin/Ravelsign" sample_info.txt sample.bin >sign.log || { cat sign.log; fail "Ravelsign exit status $?"; }
+grep -qx 'ECDSA verify OK.' sign.log || { cat sign.log; fail "the installed Ravelsign did not sign"; }
+[ "$(tail -n 1 sign.log)" = "Output secure boot image: sample_SBoot.hex" ] || fail "unexpected last line"
+"$root/usr/bin/Ravelverify" sample_info.txt sample_SBoot.hex >verify.log ||
+  { cat verify.log; fail "the installed Ravelverify refused the signed example"; }
+
+# Each man page renders without a warning and holds the sections a reader looks for.
+for page in Ravelsign Ravelverify; do
+  MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" >"$page.txt" 2>"$page.err" ||
+    fail "man -l $page"
+  [ ! -s "$page.err" ] || { cat "$page.err"; fail "man reports problems in $page.1"; }
+  for section in NAME SYNOPSIS DESCRIPTION 'EXIT STATUS' EXAMPLE; do
+    grep -q "^$section" "$page.txt" || fail "$page.1 has no $section section"
+  done
+done
+grep -q '^INFORMATION FILE' Ravelsign.txt || fail "Ravelsign.1 does not describe the information file"
+echo "package OK: $(basename "$deb")"
