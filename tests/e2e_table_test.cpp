@@ -48,7 +48,6 @@ TEST_P(SignedLayout, IndependentToolsAgreeWithTheOutput) {
   testsupport::WriteFile(dir.File("keys.txt"), info);
   const auto run = testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("app.bin")});
   ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("ECDSA sign success.\nECDSA verify OK.\n"), std::string::npos);
   const std::string hexPath = dir.File("app_SBoot.hex");
 
   const auto infoAddr = static_cast<std::uint32_t>(layout.infoAddr >= 0 ? layout.infoAddr : 0xFFFFFFFF);
@@ -78,11 +77,23 @@ TEST_P(SignedLayout, IndependentToolsAgreeWithTheOutput) {
     EXPECT_TRUE(fromHex == patched) << layout.name;
   }
 
+  const std::string imageSha = testsupport::OpensslSha256(dir.File("patched.bin"));
   EXPECT_EQ(testsupport::ToHex(Bytes(block.begin() + 0x70, block.begin() + 0x90)),
-            testsupport::ToHex(testsupport::FromHex(testsupport::OpensslSha256(dir.File("patched.bin")))));
-  EXPECT_TRUE(testsupport::OpensslVerify(
-      dir, Bytes(block.begin(), block.begin() + 0x90), testsupport::kTestPublicX, testsupport::kTestPublicY,
-      Bytes(block.begin() + 0x90, block.begin() + 0xB0), Bytes(block.begin() + 0xB0, block.begin() + 0xD0)));
+            testsupport::ToHex(testsupport::FromHex(imageSha)));
+  const Bytes r(block.begin() + 0x90, block.begin() + 0xB0);
+  const Bytes s(block.begin() + 0xB0, block.begin() + 0xD0);
+  EXPECT_TRUE(testsupport::OpensslVerify(dir, Bytes(block.begin(), block.begin() + 0x90),
+                                         testsupport::kTestPublicX, testsupport::kTestPublicY, r, s));
+
+  // The console shows what was signed: the image's digest, the stored r and s.
+  EXPECT_TRUE(run.output.starts_with("Boot image read OK. File length is " + std::to_string(layout.size) +
+                                     ".\nCODE_EXE_ADDR = 0x"))
+      << run.output;
+  EXPECT_NE(run.output.find("\nImage SHA: " + imageSha + "\n"), std::string::npos) << run.output;
+  EXPECT_TRUE(run.output.ends_with("ECDSA sign success.\nECDSA verify OK.\nr = [" + testsupport::ToHex(r) +
+                                   "]\ns = [" + testsupport::ToHex(s) +
+                                   "]\nOutput secure boot image: " + hexPath + "\n"))
+      << run.output;
 
   // The verifier accepts every output whose image holds all four header
   // words and is not overwritten by the INFO block.
