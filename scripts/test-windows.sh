@@ -20,6 +20,18 @@ werror_flag=()
 
 scripts/build-windows.sh "${werror_flag[@]}"
 
+# Statically linked: the executables may import only DLLs every Windows has.
+for exe in build-windows/app/Ravelsign.exe build-windows/verify/Ravelverify.exe; do
+  imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+  echo "$exe imports: $imports"
+  for dll in $imports; do
+    case "$dll" in
+      kernel32.dll | msvcrt.dll | bcrypt.dll) ;;
+      *) echo "FAILED: $exe needs $dll, which Windows does not ship" >&2; exit 1 ;;
+    esac
+  done
+done
+
 # The Linux test programs drive both builds.
 cmake --preset default -DRAVEL_WERROR="$werror" >/dev/null
 cmake --build --preset default -j"$(nproc)" --target ravel_e2e_tests ravel_e2e_table_tests ravel_cross_build_tests
