@@ -1,5 +1,7 @@
 // Arbitrary bytes as the information file.
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/program_state.h"
 #include "fuzz/fuzz_support.h"
@@ -24,6 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (strnlen(text->data(), text->size()) > kKeyTextMaxChars) {
       std::abort();
     }
+  }
+  // The number conversion gives what glibc's "%x" stores, for any text.
+  const std::string text(reinterpret_cast<const char*>(data),
+                         strnlen(reinterpret_cast<const char*>(data), size));
+  unsigned int glibc = 0x5EED5EED;
+  // NOLINTNEXTLINE(cert-err34-c): the reference the conversion must match
+  static_cast<void>(std::sscanf(text.c_str(), "%x", &glibc));
+  if (ReadHexNumber(text, 0x5EED5EED) != glibc) {
+    std::abort();
   }
   return 0;
 }

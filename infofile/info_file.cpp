@@ -54,46 +54,6 @@ bool CollectLine(std::FILE* file, LineBuffer& line) {
   return std::ferror(file) == 0;
 }
 
-// The "%x" conversion, written out so that every system reads a number alike
-// (C libraries disagree once it does not fit in 32 bits): optional white
-// space, a sign, 0x and hex digits, up to the first character that cannot
-// continue the number. The number is taken modulo 2^64, negated for '-', and
-// its low 32 bits stored; past 64 bits it is 0xFFFFFFFF. These are glibc's
-// results, which the Linux build has always given. When nothing can be read
-// the word keeps its value.
-std::uint32_t ReadHexNumber(std::string_view text, std::uint32_t current) {
-  std::size_t at = text.find_first_not_of(" \t\n\v\f\r");
-  if (at == std::string_view::npos) {
-    return current;
-  }
-  const bool negative = text[at] == '-';
-  if (text[at] == '-' || text[at] == '+') {
-    ++at;
-  }
-  bool read = false;
-  if (at < text.size() && text[at] == '0') {
-    read = true;  // "0x" with no digit after it still reads as 0
-    ++at;
-    if (at < text.size() && (text[at] == 'x' || text[at] == 'X')) {
-      ++at;
-    }
-  }
-  std::uint64_t value = 0;
-  bool tooWide = false;
-  for (; at < text.size() && HexDigitValue(text[at]) >= 0; ++at) {
-    read = true;
-    tooWide = tooWide || value > (UINT64_MAX >> 4U);
-    value = (value << 4U) | static_cast<std::uint64_t>(HexDigitValue(text[at]));
-  }
-  if (!read) {
-    return current;
-  }
-  if (tooWide) {
-    return UINT32_MAX;
-  }
-  return static_cast<std::uint32_t>(negative ? 0 - value : value);
-}
-
 void StoreText(KeyText& target, const char* value) {
   // Cut to 64 characters; trailing spaces and comments belong to the value.
   const std::string_view text = std::string_view(value).substr(0, kKeyTextMaxChars);
@@ -142,6 +102,46 @@ void ProcessLine(const char* line, SecretEcho secrets) {
 }
 
 }  // namespace
+
+// The "%x" conversion, written out so that every system reads a number alike
+// (C libraries disagree once it does not fit in 32 bits): optional white
+// space, a sign, 0x and hex digits, up to the first character that cannot
+// continue the number. The number is taken modulo 2^64, negated for '-', and
+// its low 32 bits stored; past 64 bits it is 0xFFFFFFFF. These are glibc's
+// results, which the Linux build has always given. When nothing can be read
+// the word keeps its value.
+std::uint32_t ReadHexNumber(std::string_view text, std::uint32_t current) {
+  std::size_t at = text.find_first_not_of(" \t\n\v\f\r");
+  if (at == std::string_view::npos) {
+    return current;
+  }
+  const bool negative = text[at] == '-';
+  if (text[at] == '-' || text[at] == '+') {
+    ++at;
+  }
+  bool read = false;
+  if (at < text.size() && text[at] == '0') {
+    read = true;  // "0x" with no digit after it still reads as 0
+    ++at;
+    if (at < text.size() && (text[at] == 'x' || text[at] == 'X')) {
+      ++at;
+    }
+  }
+  std::uint64_t value = 0;
+  bool tooWide = false;
+  for (; at < text.size() && HexDigitValue(text[at]) >= 0; ++at) {
+    read = true;
+    tooWide = tooWide || value > (UINT64_MAX >> 4U);
+    value = (value << 4U) | static_cast<std::uint64_t>(HexDigitValue(text[at]));
+  }
+  if (!read) {
+    return current;
+  }
+  if (tooWide) {
+    return UINT32_MAX;
+  }
+  return static_cast<std::uint32_t>(negative ? 0 - value : value);
+}
 
 int ParseInfoFile(const char* path, SecretEcho secrets) {
   FileGuard file(std::fopen(path, "rb"));

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 inline constexpr std::size_t kInfoLineMaxChars = 255;
 
@@ -14,3 +16,8 @@ enum class SecretEcho { Shown, Hidden };
 // Reads the file at `path` to its end. Returns 0, or -1 when it cannot be
 // opened or a read fails (after printing why). Nothing in the content is an error.
 int ParseInfoFile(const char* path, SecretEcho secrets = SecretEcho::Shown);
+
+// A number value as the "%x" conversion reads it, with glibc's results on
+// every system: `current` when no number can be read, else the number's low
+// 32 bits (negated for '-'), or 0xFFFFFFFF past 64 bits.
+std::uint32_t ReadHexNumber(std::string_view text, std::uint32_t current);
