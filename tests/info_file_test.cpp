@@ -140,7 +140,6 @@ TEST(InfoFile, CodeExeAddrLandsInTheInfoBlock) {
   EXPECT_EQ(InfoBlock[kInfoCodeExeAddrOffset + 3], 0x12);
 }
 
-// Pins what the C library's "%x" stores for a number wider than 32 bits.
 TEST(InfoFile, NumbersReadAsGlibcPercentXOnEverySystem) {
   // Our own conversion must store what glibc's "%x" stores, including for
   // numbers wider than 32 bits, where other C libraries saturate instead.
