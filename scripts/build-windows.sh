@@ -43,7 +43,14 @@ if [ ! -f "$lib" ]; then
   fi
   rm -rf "$work"
   mkdir -p "$work/download"
-  (cd "$work/download" && apt-get source -qq --download-only "mbedtls=$version" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+  fetch() { (cd "$work/download" && apt-get source -qq --download-only "mbedtls=$version" 2>&1 |
+             grep -v '^W: Download is performed unsandboxed' || true); }
+  fetch
+  if ! ls "$work"/download/mbedtls_*.dsc >/dev/null 2>&1; then
+    # The source lists may be stale: refresh them once and try again.
+    "${sudo_cmd[@]}" apt-get update -qq
+    fetch
+  fi
   dpkg-source -q -x "$work"/download/mbedtls_*.dsc "$work/src"
   # Upstream's default configuration: Debian's additions (pthread threading,
   # HAVEGE) are for its shared Linux libraries and not wanted here.
