@@ -129,10 +129,14 @@ std::uint32_t ReadHexNumber(std::string_view text, std::uint32_t current) {
   }
   std::uint64_t value = 0;
   bool tooWide = false;
-  for (; at < text.size() && HexDigitValue(text[at]) >= 0; ++at) {
+  for (; at < text.size(); ++at) {
+    const int digit = HexDigitValue(text[at]);
+    if (digit < 0) {
+      break;
+    }
     read = true;
     tooWide = tooWide || value > (UINT64_MAX >> 4U);
-    value = (value << 4U) | static_cast<std::uint64_t>(HexDigitValue(text[at]));
+    value = (value << 4U) | static_cast<std::uint64_t>(digit);
   }
   if (!read) {
     return current;

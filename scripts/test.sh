@@ -51,7 +51,5 @@ scripts/fuzz.sh "$fuzz_seconds"
 
 if [ "$windows" = ON ]; then
   step "Windows executables under wine"
-  werror_flag=()
-  [ "$werror" = ON ] && werror_flag=(--werror)
-  scripts/test-windows.sh "${werror_flag[@]}"
+  if [ "$werror" = ON ]; then scripts/test-windows.sh --werror; else scripts/test-windows.sh; fi
 fi

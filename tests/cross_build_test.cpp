@@ -17,12 +17,10 @@ namespace {
 using testsupport::Bytes;
 using testsupport::TempDir;
 
-constexpr const char* kRandomK = "A6E3C57DD01ABE90086538398355DD4C3B17AA873382B0F24D6129493D8AAD60";
+using testsupport::kTestRandomK;
 
 std::string Keys() {
-  return std::string("PRIVATE_KEY = ") + testsupport::kTestPrivateKey +
-         "\nPUBLIC_KEY_1 = " + testsupport::kTestPublicX + "\nPUBLIC_KEY_2 = " + testsupport::kTestPublicY +
-         "\nRANDOM_K = " + kRandomK + "\n";
+  return testsupport::TestKeyLines() + "RANDOM_K = " + kTestRandomK + "\n";
 }
 
 struct Outcome {
@@ -107,7 +105,7 @@ TEST_F(CrossBuild, SignedOutputsAreByteIdentical) {
   const std::string exampleImage = testsupport::ReadFile(RAVEL_SOURCE_DIR "/examples/sample.bin");
   const std::vector<CrossCase> cases = {
       {"the bundled example",
-       example + "RANDOM_K = " + kRandomK + "\n",
+       example + "RANDOM_K = " + kTestRandomK + "\n",
        Bytes(exampleImage.begin(), exampleImage.end()),
        {}},
       {"empty image, INFO block wrapping past the top", "CODE_EXE_ADDR = 0x10000000\n" + Keys(), {}, {}},
@@ -151,9 +149,9 @@ TEST_F(CrossBuild, FailuresAreReportedAlike) {
       {"boot image missing", Keys(), image, {"keys.txt", "none.bin"}, "none_SBoot.hex"},
       {"information file missing", Keys(), image, {"none.txt", "app.bin"}},
       {"image of 256 KiB", Keys(), Bytes(262144, 0x5A), {}},
-      {"no keys", std::string("RANDOM_K = ") + kRandomK + "\n", image, {}},
+      {"no keys", std::string("RANDOM_K = ") + kTestRandomK + "\n", image, {}},
       {"public key of another pair", mismatched, image, {}},
-      {"private key zero", std::string("PRIVATE_KEY = 0\nRANDOM_K = ") + kRandomK + "\n", image, {}},
+      {"private key zero", std::string("PRIVATE_KEY = 0\nRANDOM_K = ") + kTestRandomK + "\n", image, {}},
   };
   for (const auto& c : cases) {
     ExpectSameBehaviour(c);

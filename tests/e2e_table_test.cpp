@@ -42,9 +42,7 @@ TEST_P(SignedLayout, IndependentToolsAgreeWithTheOutput) {
   if (layout.infoAddr >= 0) {
     info += "INFO_ADDR = 0x" + HexText(static_cast<std::uint32_t>(layout.infoAddr)) + "\n";
   }
-  info += std::string("PRIVATE_KEY = ") + testsupport::kTestPrivateKey +
-          "\nPUBLIC_KEY_1 = " + testsupport::kTestPublicX + "\nPUBLIC_KEY_2 = " + testsupport::kTestPublicY +
-          "\n";
+  info += testsupport::TestKeyLines();
   testsupport::WriteFile(dir.File("keys.txt"), info);
   const auto run = testsupport::RunTool(kTool, {dir.File("keys.txt"), dir.File("app.bin")});
   ASSERT_EQ(run.status, 0) << run.output;

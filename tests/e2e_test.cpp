@@ -24,7 +24,6 @@ const std::string kTool = testsupport::ToolPath("RAVELSIGN", RAVELSIGN_PATH);
 const char* const kUsage =
     "Usage:\n\r  Ravelsign <info file> <boot file>\r\n  <info file>     secure boot information file\r\n"
     "  <boot file>     secure boot image\r\n";
-const char* const kRandomK = "A6E3C57DD01ABE90086538398355DD4C3B17AA873382B0F24D6129493D8AAD60";
 
 std::string InfoFile(const std::string& codeExeAddr, const std::string& infoAddr, bool fixedK = true) {
   std::string text = "# test key pair: public, never for production\n";
@@ -35,11 +34,9 @@ std::string InfoFile(const std::string& codeExeAddr, const std::string& infoAddr
     text += "INFO_ADDR = " + infoAddr + "\n";
   }
   if (fixedK) {
-    text += std::string("RANDOM_K = ") + kRandomK + "\n";
+    text += std::string("RANDOM_K = ") + testsupport::kTestRandomK + "\n";
   }
-  return text + "PRIVATE_KEY = " + testsupport::kTestPrivateKey +
-         "\nPUBLIC_KEY_1 = " + testsupport::kTestPublicX + "\nPUBLIC_KEY_2 = " + testsupport::kTestPublicY +
-         "\n";
+  return text + testsupport::TestKeyLines();
 }
 
 struct Signed {

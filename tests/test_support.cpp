@@ -224,6 +224,11 @@ std::string OpensslSha256(const std::string& path) {
   return result.output.substr(0, 64);
 }
 
+std::string TestKeyLines(const std::string& publicX) {
+  return std::string("PRIVATE_KEY = ") + kTestPrivateKey + "\nPUBLIC_KEY_1 = " + publicX +
+         "\nPUBLIC_KEY_2 = " + kTestPublicY + "\n";
+}
+
 Bytes PatchedImage(Bytes image, std::uint32_t infoAddr) {
   image.resize(std::max<std::size_t>(image.size(), 0x2C), 0);
   const std::uint32_t magic = 0x786C7154;  // "Tqlx" read little-endian

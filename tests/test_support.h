@@ -79,6 +79,14 @@ inline constexpr const char* kTestPublicX =
 inline constexpr const char* kTestPublicY =
     "7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299";
 
+// A fixed nonce (the first published vector's k) for reproducible signatures.
+inline constexpr const char* kTestRandomK =
+    "A6E3C57DD01ABE90086538398355DD4C3B17AA873382B0F24D6129493D8AAD60";
+
+// The information file's key lines for the test key pair, one per line:
+// PRIVATE_KEY, PUBLIC_KEY_1 (X, or `publicX` in its place) and PUBLIC_KEY_2.
+std::string TestKeyLines(const std::string& publicX = kTestPublicX);
+
 // The image as a signed output must carry it: header words 0x1C-0x2B
 // rewritten for `infoAddr` (the image grown to hold them if shorter).
 Bytes PatchedImage(Bytes image, std::uint32_t infoAddr);

@@ -21,9 +21,7 @@ constexpr std::uint32_t kCode = 0x10000000;
 constexpr std::uint32_t kInfo = 0x1003F000;
 
 std::string Info(const std::string& publicX) {
-  return "CODE_EXE_ADDR = 0x10000000\nINFO_ADDR = 0x1003F000\nPRIVATE_KEY = " +
-         std::string(testsupport::kTestPrivateKey) + "\nPUBLIC_KEY_1 = " + publicX +
-         "\nPUBLIC_KEY_2 = " + testsupport::kTestPublicY + "\n";
+  return "CODE_EXE_ADDR = 0x10000000\nINFO_ADDR = 0x1003F000\n" + testsupport::TestKeyLines(publicX);
 }
 
 // A record with its checksum, as a programmer's file would carry it.
