@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/file_guard.h"
 #include "app/program_state.h"
+#include "common/file_guard.h"
 
 int ReadBootImage(const char* path) {
   const FileGuard file(std::fopen(path, "rb"));

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/file_guard.h"
-#include "app/hex_digit.h"
+#include "common/file_guard.h"
+#include "common/hex_digit.h"
 
 namespace {
 

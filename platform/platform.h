@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 // Everything that differs between Linux and Windows, kept in one place.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 
 // Fills `out` completely from the operating system's cryptographic random
@@ -14,3 +17,21 @@ int OsRandomBytes(std::span<std::uint8_t> out);
 // on both systems (Windows' text mode would turn "\n" into "\r\n"). Returns 0
 // or -1. Nothing to do on Linux.
 int UseBinaryStandardOutput();
+
+// Whether both paths name one existing file, however spelt or linked: the
+// same device and inode on Linux, the same volume and file index on Windows.
+// A path that names no file is not the same as anything.
+bool SameFile(const char* path, const char* other);
+
+// Creates `path` for binary writing only if it does not exist yet, readable
+// and writable by its owner alone (mode 0600; Windows has no such mode bits).
+// Returns nullptr when the file exists or cannot be created.
+std::FILE* CreateNewPrivateFile(const char* path);
+
+// Whether standard input is a terminal that a person can type into.
+bool StandardInputIsTerminal();
+
+// Prints `prompt` and reads one line from the terminal without echoing it,
+// into `out` (NUL-terminated, line end dropped). Returns the number of
+// characters read, or -1 when nothing could be read or the line does not fit.
+int ReadSecretLine(const char* prompt, std::span<char> out);

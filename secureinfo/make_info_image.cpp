@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <mbedtls/bignum.h>
 #include <mbedtls/ecdsa.h>
 #include <mbedtls/ecp.h>
@@ -6,6 +7,7 @@
 #include <cstdio>
 
 #include "app/program_state.h"
+#include "common/scope_guard.h"
 #include "secureinfo/nonce.h"
 #include "secureinfo/secure_info.h"
 #include "secureinfo/wipe.h"
@@ -115,7 +117,55 @@ int Sha256(std::span<const std::uint8_t> data, Sha256Digest& digest) {
   return ok ? 0 : -1;
 }
 
-int MakeInfoImage() {
+int AttachSignature(const Sha256Digest& infoDigest, const RawSignature& signature,
+                    const PublicKeyBytes& publicKey) {
+  mbedtls_ecp_group group;
+  mbedtls_ecp_point point;
+  mbedtls_mpi r;
+  mbedtls_mpi s;
+  mbedtls_ecp_group_init(&group);
+  mbedtls_ecp_point_init(&point);
+  mbedtls_mpi_init(&r);
+  mbedtls_mpi_init(&s);
+  const ScopeGuard freeAll([&] {
+    mbedtls_mpi_free(&s);
+    mbedtls_mpi_free(&r);
+    mbedtls_ecp_point_free(&point);
+    mbedtls_ecp_group_free(&group);
+  });
+  const auto half = [](const auto& pair, std::size_t which) {
+    return std::span(pair).subspan(which * kP256NumberSize, kP256NumberSize);
+  };
+  if (mbedtls_ecp_group_load(&group, MBEDTLS_ECP_DP_SECP256R1) != 0 ||
+      mbedtls_mpi_read_binary(&r, half(signature, 0).data(), kP256NumberSize) != 0 ||
+      mbedtls_mpi_read_binary(&s, half(signature, 1).data(), kP256NumberSize) != 0 ||
+      mbedtls_mpi_read_binary(&point.X, half(publicKey, 0).data(), kP256NumberSize) != 0 ||
+      mbedtls_mpi_read_binary(&point.Y, half(publicKey, 1).data(), kP256NumberSize) != 0 ||
+      mbedtls_mpi_lset(&point.Z, 1) != 0) {
+    std::printf("ECDSA setup failed!\n");
+    return -1;
+  }
+  if (mbedtls_mpi_cmp_int(&r, 1) < 0 || mbedtls_mpi_cmp_mpi(&r, &group.N) >= 0 ||
+      mbedtls_mpi_cmp_int(&s, 1) < 0 || mbedtls_mpi_cmp_mpi(&s, &group.N) >= 0) {
+    std::printf("ECDSA signature refused: r and s must lie between 1 and n - 1!\n");
+    return -1;
+  }
+  if (mbedtls_ecp_check_pubkey(&group, &point) != 0) {
+    std::printf("ECDSA signature refused: the public key is not a point on P-256!\n");
+    return -1;
+  }
+  if (mbedtls_ecdsa_verify(&group, infoDigest.data(), infoDigest.size(), &point, &r, &s) != 0) {
+    std::printf("ECDSA signature refused: it does not verify over this INFO block with the public key!\n");
+    return -1;
+  }
+  std::printf("ECDSA verify OK.\n");
+  return PrintAndStoreNumber("r = [%s]\n", r, kInfoSignatureROffset) == 0 &&
+                 PrintAndStoreNumber("s = [%s]\n", s, kInfoSignatureSOffset) == 0
+             ? 0
+             : -1;
+}
+
+int MakeInfoImage(const InfoSigner& signer) {
   PutLe32(InfoBlock, kInfoFormatOffset, kInfoFormatValue);
   PutLe32(InfoBlock, kInfoImageDescSizeOffset, kInfoImageDescSizeValue);
   PutLe32(InfoBlock, kInfoImageLengthOffset, static_cast<std::uint32_t>(BootImage.length));
@@ -139,5 +189,5 @@ int MakeInfoImage() {
   PrintDigest("Image SHA: ", imageDigest);
   PrintDigest("Info SHA: ", infoDigest);
 
-  return SignInfoDigest(infoDigest);
+  return signer.sign(infoDigest, signer.context);
 }

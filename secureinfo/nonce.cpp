@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/hex_digit.h"
 #include "app/program_state.h"
+#include "common/hex_digit.h"
 #include "secureinfo/random_source.h"
 #include "secureinfo/wipe.h"
 

@@ -267,7 +267,7 @@ TEST(MakeInfoImage, FillsTheBlockAndDigestsTheImage) {
   BootImage.length = 0;
   PutLe32(InfoBlock, kInfoCodeExeAddrOffset, 0x10000000);
   testing::internal::CaptureStdout();
-  ASSERT_EQ(MakeInfoImage(), 0);
+  ASSERT_EQ(MakeInfoImage(kInfoFileKeySigner), 0);
   const std::string output = testing::internal::GetCapturedStdout();
   // The empty image's digest is SHA-256 of the empty message.
   EXPECT_EQ(output.substr(0, 76),

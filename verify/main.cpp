@@ -1,5 +1,5 @@
-#include "verify/run_verify.h"
 #include "platform/platform.h"
+#include "verify/run_verify.h"
 
 int main(int argc, char** argv) {
   // The console lines are the same bytes on every system; should the switch
