@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hexin/hex_reader.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "common/file_guard.h"
 #include "common/hex_digit.h"
@@ -12,6 +15,9 @@
 namespace {
 
 constexpr std::size_t kMaxHexFileSize = std::size_t{64} * 1024 * 1024;
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kMaxRecordData = 255;
+constexpr std::size_t kCommonRecordData = 16;
 
 enum RecordType : std::uint8_t {
   kData = 0x00,
@@ -22,9 +28,101 @@ enum RecordType : std::uint8_t {
   kStartLinearAddress = 0x05,
 };
 
-// Decodes one record line (without its line end) into its bytes; returns the
-// problem, or nullptr when the line is a well-formed record.
-const char* DecodeRecord(std::string_view line, std::vector<std::uint8_t>& bytes) {
+// The byte that every pair of characters stands for as two hex digits, with
+// 0x100 added when either is not a hex digit; indexed by first | second << 8.
+// One lookup a byte keeps the reader close to the cost of the digest.
+constexpr std::array<std::uint8_t, 256> kDigitValues = [] {
+  std::array<std::uint8_t, 256> values{};
+  for (std::size_t c = 0; c < values.size(); ++c) {
+    const int value = HexDigitValue(static_cast<char>(c));
+    values[c] = value < 0 ? std::uint8_t{0xFF} : static_cast<std::uint8_t>(value);
+  }
+  return values;
+}();
+constexpr std::array<std::uint16_t, 0x10000> kPairValues = [] {
+  std::array<std::uint16_t, 0x10000> values{};
+  for (std::size_t second = 0; second < 256; ++second) {
+    for (std::size_t first = 0; first < 256; ++first) {
+      const unsigned high = kDigitValues[first];
+      const unsigned low = kDigitValues[second];
+      values[first | (second << 8U)] =
+          static_cast<std::uint16_t>((high | low) > 0x0F ? 0x100U : (high << 4U) | low);
+    }
+  }
+  return values;
+}();
+
+unsigned PairValue(const unsigned char* digits) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint16_t pair = 0;
+    std::memcpy(&pair, digits, sizeof(pair));  // one load for both characters
+    return kPairValues[pair];
+  } else {
+    return kPairValues[digits[0] | (unsigned{digits[1]} << 8U)];
+  }
+}
+
+// The checksum and the bad characters of a record, collected while it is
+// decoded: a bad character leaves bit 8 set in `bad`, so no byte branches.
+struct RecordSums {
+  unsigned bad;
+  unsigned sum;
+};
+
+// Decodes `count` pairs of digits into `out`; returns the digits after them.
+const unsigned char* DecodePairs(const unsigned char* digit, std::size_t count, std::uint8_t* out,
+                                 RecordSums& sums) {
+  for (std::size_t i = 0; i < count; ++i, digit += 2) {
+    const unsigned value = PairValue(digit);
+    sums.bad |= value;
+    sums.sum += value;
+    out[i] = static_cast<std::uint8_t>(value);
+  }
+  return digit;
+}
+
+// The same for a count known in advance (the header, and the 16 data bytes
+// nearly every record carries), unrolled.
+template <std::size_t kCount>
+const unsigned char* DecodePairs(const unsigned char* digit, std::uint8_t* out, RecordSums& sums) {
+  for (std::size_t i = 0; i < kCount; ++i) {
+    const unsigned value = PairValue(digit + 2 * i);
+    sums.bad |= value;
+    sums.sum += value;
+    out[i] = static_cast<std::uint8_t>(value);
+  }
+  return digit + 2 * kCount;
+}
+
+// Only checks and sums `count` pairs: the checksum, and what no record holds.
+void SumPairs(const unsigned char* digit, std::size_t count, RecordSums& sums) {
+  for (std::size_t i = 0; i < count; ++i, digit += 2) {
+    const unsigned value = PairValue(digit);
+    sums.bad |= value;
+    sums.sum += value;
+  }
+}
+
+// The records of one file, read a line at a time.
+struct RecordReader {
+  HexMemory& memory;
+  std::uint32_t base;  // from extended linear or segment address records
+  bool ended;          // the end-of-file record was read
+  std::size_t lineNumber;
+  std::array<std::uint8_t, kMaxRecordData> data;  // a record's data, unless it went straight into memory
+};
+
+// Takes one line; returns the problem, or nullptr. A line too long for any
+// record still has every character checked first, so that its problem is
+// named as for a short one.
+const char* TakeLine(RecordReader& reader, std::string_view line) {
+  ++reader.lineNumber;
+  if (!line.empty() && line.back() == '\r') {
+    line.remove_suffix(1);
+  }
+  if (reader.ended) {
+    return "data after the end-of-file record";
+  }
   if (line.empty() || line[0] != ':') {
     return "record does not start with ':'";
   }
@@ -32,128 +130,116 @@ const char* DecodeRecord(std::string_view line, std::vector<std::uint8_t>& bytes
   if (digits.size() % 2 != 0) {
     return "odd number of hex digits";
   }
-  bytes.clear();
-  for (std::size_t i = 0; i < digits.size(); i += 2) {
-    const int high = HexDigitValue(digits[i]);
-    const int low = HexDigitValue(digits[i + 1]);
-    if (high < 0 || low < 0) {
-      return "bad character";
-    }
-    bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  const std::size_t count = digits.size() / 2;
+  const auto* digit = reinterpret_cast<const unsigned char*>(digits.data());
+
+  // Byte count, address and type first: the data of a data record that
+  // continues the last run is decoded straight into it.
+  std::array<std::uint8_t, 4> head{};
+  RecordSums sums{0, 0};
+  // (A line too short for a header is only checked: it is no record.)
+  const std::size_t headCount = count >= head.size() ? head.size() : 0;
+  if (headCount != 0) {
+    digit = DecodePairs<4>(digit, head.data(), sums);
   }
-  if (bytes.size() < 5) {
+  const auto address = reader.base + ((unsigned{head[1]} << 8U) | head[2]);
+  const std::size_t dataCount = count > 5 ? std::min(count - 5, kMaxRecordData) : 0;
+  std::uint8_t* out = reader.data.data();
+  bool stored = false;
+  if (head[3] == kData && count == std::size_t{head[0]} + 5 && (sums.bad & 0x100U) == 0) {
+    const std::span<std::uint8_t> tail = AppendHexBytes(reader.memory, address, dataCount);
+    stored = !tail.empty();
+    out = stored ? tail.data() : out;
+  }
+  digit = dataCount == kCommonRecordData ? DecodePairs<kCommonRecordData>(digit, out, sums)
+                                         : DecodePairs(digit, dataCount, out, sums);
+  SumPairs(digit, count - headCount - dataCount, sums);
+  if ((sums.bad & 0x100U) != 0) {
+    return "bad character";
+  }
+  if (count < 5) {
     return "record too short";
   }
-  if (bytes.size() != std::size_t{bytes[0]} + 5) {
+  if (count != std::size_t{head[0]} + 5) {
     return "byte count does not match the record's length";
   }
-  unsigned sum = 0;
-  for (const std::uint8_t byte : bytes) {
-    sum += byte;
-  }
-  if ((sum & 0xFFU) != 0) {
+  if ((sums.sum & 0xFFU) != 0) {
     return "bad checksum";
   }
-  return nullptr;
+  const auto data = std::span(reader.data).first(head[0]);
+  switch (head[3]) {
+    case kData:
+      if (!stored) {
+        StoreHexBytes(reader.memory, address, data);
+      }
+      return nullptr;
+    case kEndOfFile:
+      reader.ended = true;
+      return head[0] != 0 ? "end-of-file record with data" : nullptr;
+    case kExtendedSegmentAddress:
+    case kExtendedLinearAddress:
+      if (head[0] != 2) {
+        return "address record of the wrong length";
+      }
+      reader.base = static_cast<std::uint32_t>((data[0] << 8U) | data[1])
+                    << (head[3] == kExtendedLinearAddress ? 16U : 4U);
+      return nullptr;
+    case kStartSegmentAddress:
+    case kStartLinearAddress:
+      return head[0] != 4 ? "start address record of the wrong length" : nullptr;
+    default:
+      return "unknown record type";
+  }
 }
 
 }  // namespace
 
 int ReadHexFile(const char* path, HexMemory& memory) {
-  std::string text;
-  {
-    const FileGuard file(std::fopen(path, "rb"));
-    if (!file) {
-      std::printf("Failed to open HEX file <%s>!\n", path);
-      return -1;
-    }
-    std::array<char, 65536> chunk{};
-    std::size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0 &&
-           text.size() <= kMaxHexFileSize) {
-      text.append(chunk.data(), got);
-    }
-    if (std::ferror(file.get()) != 0 || text.size() > kMaxHexFileSize) {
-      std::printf("Failed to read HEX file <%s>!\n", path);
-      return -1;
+  const FileGuard file(std::fopen(path, "rb"));
+  if (!file) {
+    std::printf("Failed to open HEX file <%s>!\n", path);
+    return -1;
+  }
+  RecordReader reader{memory, 0, false, 0, {}};
+  const char* problem = nullptr;
+  std::string pending;  // a line that runs across chunks; reused, so no record allocates
+  std::array<char, kReadChunk> chunk{};
+  std::size_t total = 0;
+  std::size_t got = 0;
+  // After a problem the file is still read to its end, so that a file too
+  // large to take is reported as such wherever its first bad line is.
+  while (total <= kMaxHexFileSize && (got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
+    total += got;
+    std::string_view rest(chunk.data(), got);
+    while (problem == nullptr && !rest.empty()) {
+      const std::size_t end = rest.find('\n');
+      if (end == std::string_view::npos) {
+        pending.append(rest);
+        break;
+      }
+      if (pending.empty()) {
+        problem = TakeLine(reader, rest.substr(0, end));
+      } else {
+        pending.append(rest.substr(0, end));
+        problem = TakeLine(reader, pending);
+        pending.clear();
+      }
+      rest.remove_prefix(end + 1);
     }
   }
-
-  std::uint32_t base = 0;  // from extended linear or segment address records
-  bool ended = false;
-  std::size_t lineNumber = 0;
-  std::vector<std::uint8_t> bytes;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const std::size_t next = end == std::string::npos ? text.size() : end + 1;
-    end = end == std::string::npos ? text.size() : end;
-    std::string_view line(text.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
-    }
-    start = next;
-    ++lineNumber;
-    const auto fail = [&](const char* what) {
-      std::printf("Bad HEX file <%s>, line %zu: %s\n", path, lineNumber, what);
-      return -1;
-    };
-    if (ended) {
-      return fail("data after the end-of-file record");
-    }
-    if (const char* problem = DecodeRecord(line, bytes)) {
-      return fail(problem);
-    }
-    const std::size_t count = bytes[0];
-    const auto offset = static_cast<std::uint32_t>((bytes[1] << 8U) | bytes[2]);
-    const auto data = std::span(bytes).subspan(4, count);
-    switch (bytes[3]) {
-      case kData:
-        for (std::size_t i = 0; i < count; ++i) {
-          memory[static_cast<std::uint32_t>(base + offset + i)] = data[i];
-        }
-        break;
-      case kEndOfFile:
-        if (count != 0) {
-          return fail("end-of-file record with data");
-        }
-        ended = true;
-        break;
-      case kExtendedSegmentAddress:
-      case kExtendedLinearAddress:
-        if (count != 2) {
-          return fail("address record of the wrong length");
-        }
-        base = static_cast<std::uint32_t>((data[0] << 8U) | data[1])
-               << (bytes[3] == kExtendedLinearAddress ? 16U : 4U);
-        break;
-      case kStartSegmentAddress:
-      case kStartLinearAddress:
-        if (count != 4) {
-          return fail("start address record of the wrong length");
-        }
-        break;
-      default:
-        return fail("unknown record type");
-    }
+  if (std::ferror(file.get()) != 0 || total > kMaxHexFileSize) {
+    std::printf("Failed to read HEX file <%s>!\n", path);
+    return -1;
   }
-  if (!ended) {
-    std::printf("Bad HEX file <%s>, line %zu: missing end-of-file record\n", path, lineNumber);
+  if (problem == nullptr && !pending.empty()) {
+    problem = TakeLine(reader, pending);  // the last line, without a line end
+  }
+  if (problem == nullptr && !reader.ended) {
+    problem = "missing end-of-file record";
+  }
+  if (problem != nullptr) {
+    std::printf("Bad HEX file <%s>, line %zu: %s\n", path, reader.lineNumber, problem);
     return -1;
   }
   return 0;
-}
-
-std::size_t ReadHexRange(const HexMemory& memory, std::uint32_t address, std::span<std::uint8_t> out) {
-  std::size_t present = 0;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const auto found = memory.find(static_cast<std::uint32_t>(address + i));
-    if (found == memory.end()) {
-      out[i] = 0xFF;
-    } else {
-      out[i] = found->second;
-      ++present;
-    }
-  }
-  return present;
 }

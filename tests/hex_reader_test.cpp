@@ -46,7 +46,7 @@ TEST(HexReader, ReadsEveryRecordType) {
   ASSERT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(Range(result.memory, 0x08000000, 4), (Bytes{1, 2, 3, 4}));
   EXPECT_EQ(Range(result.memory, 0x00010010, 2), (Bytes{0xAA, 0xBB}));
-  EXPECT_EQ(result.memory.size(), 6U);
+  EXPECT_EQ(HexByteCount(result.memory), 6U);
 }
 
 TEST(HexReader, LaterRecordWinsAndRangesWrap) {
@@ -106,7 +106,7 @@ TEST(HexReader, ReadsWhatOtherToolsWrite) {
     const std::string output = testing::internal::GetCapturedStdout();
     ASSERT_EQ(status, 0) << name << ": " << output;
     EXPECT_EQ(Range(memory, 0x1F000, image.size()), image) << name;
-    EXPECT_EQ(memory.size(), image.size()) << name;
+    EXPECT_EQ(HexByteCount(memory), image.size()) << name;
   }
 }
 

@@ -67,13 +67,21 @@ int RunVerify(int argc, const char* const* argv) {
       infoAddr ? ReadWhole<InfoBlockBytes>(memory, *infoAddr) : std::nullopt;
   ok = CheckInfoBlockWords(block, infoAddr, codeExeAddr) && ok;
 
-  std::vector<std::uint8_t> image;
+  // The image is hashed where it lies in memory; only an image split across
+  // runs (or wrapping past 2^32) is gathered into a copy first.
+  std::vector<std::uint8_t> gathered;
+  std::span<const std::uint8_t> image;
   bool imagePresent = false;
   if (block) {
     const std::uint32_t length = GetLe32(*block, kInfoImageLengthOffset);
     if (length < kBootImageCapacity) {
-      image.resize(length);
-      imagePresent = ReadHexRange(memory, codeExeAddr, image) == image.size();
+      image = HexBytesInPlace(memory, codeExeAddr, length);
+      imagePresent = image.size() == length;
+      if (!imagePresent) {
+        gathered.resize(length);
+        imagePresent = ReadHexRange(memory, codeExeAddr, gathered) == gathered.size();
+        image = gathered;
+      }
     }
   }
   ok = CheckImageDigest(block, image, imagePresent) && ok;
