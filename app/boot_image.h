@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Loader of the raw boot image into BootImage.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Name of the signed output file: the boot image path with its extension
 // replaced by "_SBoot.hex".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The three program-wide objects of a run. The driver owns them; every step
 // reads and writes them in place.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The run driver: one build of a signed secure boot image.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of writing a whole 256 KiB image and the INFO block as Intel HEX.
 #include <benchmark/benchmark.h>
 

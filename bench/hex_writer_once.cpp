@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One HEX write of a 256 KiB image and the INFO block, for instruction counts
 // under callgrind (bench/run.sh).
 #include <cstdio>

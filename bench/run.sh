@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Measures a whole Ravelsign run on a 256 KiB image against what a user would
 # otherwise script (openssl dgst -sha256 -sign, then objcopy to Intel HEX),
 # and counts instructions with callgrind. Run by hand; prints one table.

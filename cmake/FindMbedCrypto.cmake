@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Debian's libmbedtls-dev (2.28) ships neither CMake nor pkg-config files, so
 # the header and the crypto library are located by hand. Only mbedcrypto is
 # linked: the tool needs no TLS and no X.509.

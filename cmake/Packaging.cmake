@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Installation (`cmake --install`) and the Debian package (`cpack -G DEB`).
 include(GNUInstallDirs)
 
@@ -21,12 +22,25 @@ install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(RAVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravelsign)
 install(FILES README.md DESTINATION ${RAVEL_DOC_DIR})
+# Debian wants the licence as a machine-readable copyright file and the
+# package history as a compressed changelog beside the documentation.
+install(FILES cmake/debian/copyright DESTINATION ${RAVEL_DOC_DIR})
+set(_changelog ${PROJECT_BINARY_DIR}/debian/changelog)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${_changelog} @ONLY)
+if(GZIP)
+  add_custom_command(OUTPUT ${_changelog}.gz COMMAND ${GZIP} -9nfk ${_changelog} DEPENDS ${_changelog}
+                     COMMENT "Compressing the changelog")
+  add_custom_target(ravel_changelog ALL DEPENDS ${_changelog}.gz)
+  install(FILES ${_changelog}.gz DESTINATION ${RAVEL_DOC_DIR})
+endif()
 install(FILES examples/sample.bin examples/sample_info.txt DESTINATION ${RAVEL_DOC_DIR}/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ravelsign)
 set(CPACK_PACKAGE_VENDOR Ravelsign)
-set(CPACK_PACKAGE_CONTACT "Ravelsign developers <ravelsign@localhost>")
+set(RAVEL_PACKAGE_CONTACT "Ravelsign developers <developers@ravelsign.dev>" CACHE STRING
+    "Maintainer of the Debian package")
+set(CPACK_PACKAGE_CONTACT "${RAVEL_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "signs microcontroller boot images into secure boot images")
 set(CPACK_PACKAGE_DESCRIPTION "Ravelsign reads an information file (load addresses, an ECDSA P-256 key
 pair) and a raw boot image, marks the image's header, builds and signs a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Closes a stdio stream when it goes out of scope, so that every path out of
 // a step closes what the step opened. Streams whose close must be checked
 // (the output file) are released and closed by hand.

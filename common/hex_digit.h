@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The value of one hexadecimal digit, shared by every reader of hex text.
 #pragma once
 

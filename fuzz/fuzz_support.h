@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared set-up for the fuzz targets: a private scratch directory and standard
 // output sent to /dev/null, so that the console lines cost nothing.
 #pragma once

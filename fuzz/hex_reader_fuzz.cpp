@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary bytes as an Intel HEX file for the verifier's reader.
 #include <array>
 

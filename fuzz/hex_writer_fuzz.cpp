@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary base, length and bytes for the HEX writer; every record written
 // must be well formed, carry a correct checksum, and the data records must
 // cover exactly the rounded-up length.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary bytes as the information file.
 #include <cstdio>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole run, signing included: an arbitrary information file and an image
 // of up to 256 KiB. Any exit status is fine; a crash, a hang or a sanitizer
 // report is not, and neither is a failed run that leaves an output file.

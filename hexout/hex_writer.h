@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Intel HEX output with 32-bit linear addressing: extended linear address
 // records (type 04), 16-byte data records (type 00) and the end-of-file record.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Cross-builds Ravelsign.exe and Ravelverify.exe for 64-bit Windows with
 # Debian's mingw-w64. mbed TLS for Windows is built from Debian's own source
 # package, the version installed for the Linux build, crypto library only.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets with clang and runs each for a given time.
 #   scripts/fuzz.sh [SECONDS]   (default 30 per target)
 # Inputs kept under fuzz/regressions/<target>/ are replayed first; the seed

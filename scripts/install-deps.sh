@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages the project needs, when any is missing.
 #   scripts/install-deps.sh            build, tests, fuzzing, analysis
 #   scripts/install-deps.sh --bench    plus the benchmark yardsticks
@@ -6,7 +7,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang clang-tidy clang-format libclang-rt-14-dev libmbedtls-dev
-          libgtest-dev libbenchmark-dev openssl srecord binutils valgrind xxd dpkg-dev man-db)
+          libgtest-dev libbenchmark-dev openssl srecord binutils valgrind xxd dpkg-dev man-db lintian)
 for arg in "$@"; do
   case "$arg" in
     --bench) packages+=(hyperfine valgrind binutils openssl) ;;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what is missing, builds Ravelsign and signs the bundled example:
 # examples/sample.bin becomes examples/sample_SBoot.hex.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Windows executables and tests them under wine (Debian's wine64),
 # in a fresh wine prefix that is removed afterwards:
 #   1. the end-to-end suites, run against Ravelsign.exe and Ravelverify.exe

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what is missing, builds everything and runs every test:
 #   1. g++ build, unit and end-to-end tests, valgrind memcheck of full runs
 #   2. clang++ build with AddressSanitizer and UndefinedBehaviorSanitizer, the same tests

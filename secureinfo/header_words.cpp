@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/program_state.h"
 #include "secureinfo/secure_info.h"
 

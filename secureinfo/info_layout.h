@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Binary layout of the secure boot image: the four header words written into
 // the boot image, and the 272-byte INFO block that they point to.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ECDSA nonce: taken from RANDOM_K when the information file gives one,
 // otherwise drawn from the operating system, and handed to the signature
 // library through FixedKSource.

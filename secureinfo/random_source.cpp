@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "secureinfo/random_source.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The random source the signing step draws from: the operating system's
 // (platform/platform.h), or a replacement put in by a test.
 #pragma once

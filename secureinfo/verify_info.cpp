@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "secureinfo/verify_info.h"
 
 #include <mbedtls/bignum.h>

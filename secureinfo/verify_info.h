@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The checks a device's boot code makes on a signed secure boot image, one
 // line each on standard output ending in "OK" or "FAILED". Each returns true
 // when its check passed; bytes missing from the file make a check fail.

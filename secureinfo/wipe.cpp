@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "secureinfo/wipe.h"
 
 #include <mbedtls/platform_util.h>

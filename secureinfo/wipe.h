@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Wiping of secrets (key texts, nonce, line buffers that held them) in a way
 // the compiler may not optimise away.
 #pragma once

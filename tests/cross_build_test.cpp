@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Windows executables against the Linux build: for the same inputs and a
 // fixed RANDOM_K, every console byte, exit status and output file byte must be
 // the same. Both run in the same directory with relative paths, so that the

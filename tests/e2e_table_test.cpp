@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Image sizes and load addresses across 64 KiB boundaries and the top of the
 // address space: srec_cat (or objcopy for the wrap) reads every output back
 // and openssl checks the stored digest and the signature.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real Ravelsign binary, judged by tools we did not write: srec_cat reads
 // the HEX output back, openssl checks the digest and the signature.
 #include <gtest/gtest.h>

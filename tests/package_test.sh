@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Debian package as a user gets it: built with cpack, unpacked into a
 # temporary root with dpkg -x, its binaries run on the example it carries, its
 # man pages rendered by man -l.
@@ -18,10 +19,16 @@ echo "Depends: $depends"
 [[ $depends == *libmbedcrypto7* ]] || fail "the package does not depend on the mbed TLS crypto library"
 [[ $depends == *libmbedtls* || $depends == *libmbedx509* ]] && fail "the package depends on more of mbed TLS than the crypto library"
 
+# Debian's own checker: no error and no warning (informational tags are fine;
+# as root it also says that root is not recommended, which is no tag).
+lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+  { cat "$work/lintian.log"; fail "lintian reports problems in the package"; }
+
 root=$work/root
 dpkg -x "$deb" "$root"
 for path in usr/bin/Ravelsign usr/bin/Ravelverify usr/share/man/man1/Ravelsign.1.gz \
-            usr/share/man/man1/Ravelverify.1.gz usr/share/doc/ravelsign/examples/sample_info.txt; do
+            usr/share/man/man1/Ravelverify.1.gz usr/share/doc/ravelsign/examples/sample_info.txt usr/share/doc/ravelsign/copyright \
+            usr/share/doc/ravelsign/changelog.gz; do
   [ -e "$root/$path" ] || fail "$path is not in the package"
 done
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers shared by the tests: temporary directories, files, running the real
 // binaries, and independent tools (srec_cat, openssl) to judge their output.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Ravelverify against tampered outputs of Ravelsign: each change must be
 // caught by the check that guards it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The verifier's driver: checks a signed secure boot image as the device will.
 #pragma once
 
