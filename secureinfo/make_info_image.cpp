@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/program_state.h"
+#include "common/hex_digit.h"
 #include "common/scope_guard.h"
 #include "secureinfo/nonce.h"
 #include "secureinfo/secure_info.h"
@@ -26,12 +27,8 @@ struct SigningObjects {
 };
 
 void PrintDigest(const char* label, std::span<const std::uint8_t, kSha256Size> digest) {
-  constexpr char kDigits[] = "0123456789abcdef";
   std::array<char, 2 * kSha256Size + 1> text{};
-  for (std::size_t i = 0; i < digest.size(); ++i) {
-    text[2 * i] = kDigits[digest[i] >> 4U];
-    text[2 * i + 1] = kDigits[digest[i] & 0x0FU];
-  }
+  FormatHex(digest, text, kLowerHexDigits);
   std::printf("%s%s\n", label, text.data());
 }
 

@@ -18,9 +18,6 @@ unsigned NibbleValue(char digit) {
   return value >= 0 ? static_cast<unsigned>(value) : static_cast<unsigned char>(digit);
 }
 
-constexpr std::array<char, 16> kLowerHexDigits = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                  '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
-
 }  // namespace
 
 std::size_t HexToBytes(std::string_view text, std::span<std::uint8_t> out) {
@@ -43,10 +40,7 @@ int PrepareNonce(std::span<std::uint8_t, kNonceBufferSize> nonceBytes, NonceStat
       return -1;
     }
     text.fill('\0');
-    for (std::size_t i = 0; i < generated.size(); ++i) {
-      text[2 * i] = kLowerHexDigits[generated[i] >> 4U];
-      text[2 * i + 1] = kLowerHexDigits[generated[i] & 0x0FU];
-    }
+    FormatHex(generated, text, kLowerHexDigits);
     WipeSecret(generated);
   }
   std::printf("random_k_hex: [%s]\n", text.data());
