@@ -2,12 +2,12 @@
 # Installation (`cmake --install`) and the Debian package (`cpack -G DEB`).
 include(GNUInstallDirs)
 
-install(TARGETS Ravelsign Ravelverify Ravelhsm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Ravelsign Ravelverify Ravelhsm Ravelinfo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Man pages carry the version and are installed compressed, as man-db reads them.
 find_program(GZIP gzip)
 set(_man_pages)
-foreach(page Ravelsign Ravelverify Ravelhsm)
+foreach(page Ravelsign Ravelverify Ravelhsm Ravelinfo)
   set(_page ${PROJECT_BINARY_DIR}/man/${page}.1)
   configure_file(${PROJECT_SOURCE_DIR}/man/${page}.1 ${_page} @ONLY)
   if(GZIP)
@@ -47,7 +47,7 @@ pair) and a raw boot image, marks the image's header, builds and signs a
 272-byte INFO block (SHA-256, ECDSA P-256) and writes both as one Intel HEX
 file ready to flash. Ravelverify checks a signed image the way the device
 will. Ravelhsm signs with a key held in a PKCS#11 token or by an external
-signer. ")
+signer; Ravelinfo makes, converts and checks information files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

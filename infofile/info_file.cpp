@@ -64,7 +64,7 @@ void StoreText(KeyText& target, std::string_view value) {
 // Classifies a line as the reader sees it: too short, a comment, no key, or
 // the key it begins with and the value after the key's separators.
 InfoLineReport MatchLine(std::string_view collected) {
-  InfoLineReport report{collected, EOF, false, InfoLineFate::NoKey, InfoKey::None, {}};
+  InfoLineReport report{collected, EOF, false, InfoLineFate::NoKey, InfoKey::None, {}, 0, {}};
   // The text ends at its first NUL byte, wherever the line itself ended.
   const std::string_view text = collected.substr(0, collected.find('\0'));
   if (text.size() < kMinKeyLineChars) {
@@ -92,13 +92,14 @@ InfoLineReport MatchLine(std::string_view collected) {
   return report;
 }
 
-void StoreValue(const InfoLineReport& line, SecretEcho secrets) {
+void StoreValue(InfoLineReport& line, SecretEcho secrets) {
   const KeyEntry& entry = kKeys[static_cast<std::size_t>(line.key)];
   const bool echo = secrets == SecretEcho::Shown || (secrets == SecretEcho::Hidden && !entry.secret);
   switch (line.key) {
     case InfoKey::CodeExeAddr: {
       const std::uint32_t word = ReadHexNumber(line.value, CodeExeAddr());
       PutLe32(InfoBlock, kInfoCodeExeAddrOffset, word);
+      line.number = word;
       if (echo) {
         std::printf(entry.echoFormat, word);
       }
@@ -107,12 +108,14 @@ void StoreValue(const InfoLineReport& line, SecretEcho secrets) {
     case InfoKey::InfoAddr:
       InfoSettings.INFO_ADDR = ReadHexNumber(line.value, InfoSettings.INFO_ADDR);
       InfoSettings.infoAddrGiven = true;
+      line.number = InfoSettings.INFO_ADDR;
       if (echo) {
         std::printf(entry.echoFormat, InfoSettings.INFO_ADDR);
       }
       break;
     default:
       StoreText(*entry.text, line.value);
+      line.stored = entry.text->data();
       if (echo) {
         std::printf(entry.echoFormat, entry.text->data());
       }

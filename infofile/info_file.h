@@ -47,6 +47,10 @@ struct InfoLineReport {
   InfoLineFate fate;
   InfoKey key;             // the key the line begins with (also for an unterminated line), or None
   std::string_view value;  // the value text after the key and separators, to the first NUL
+  // What the line stored (only when `fate` is Key): a number key's word as
+  // it now stands, or a text key's text as cut to 64 characters.
+  std::uint32_t number;
+  std::string_view stored;
 };
 struct InfoReadObserver {
   void (*line)(void* context, const InfoLineReport& report);
