@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: Apache-2.0
 # Measures a whole Ravelsign run on a 256 KiB image against what a user would
 # otherwise script (openssl dgst -sha256 -sign, then objcopy to Intel HEX),
-# and counts instructions with callgrind. Run by hand; prints one table.
+# counts instructions with callgrind, and measures Ravelverify on the signed
+# image and on a 56 MB HEX file (20 MB of data). Run by hand; prints one table.
 #   bench/run.sh [PAIRS]   (default 40 alternating pairs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,7 @@ scripts/install-deps.sh --bench >/dev/null
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DRAVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build build-release -j"$(nproc)" >/dev/null
 tool=$PWD/build-release/app/Ravelsign
+verifier=$PWD/build-release/verify/Ravelverify
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -60,6 +62,13 @@ read -r ours_ms yard_ms ratio pair_ratio <times.txt
 count() { valgrind --tool=callgrind --callgrind-out-file=cg.out "$@" "$tool" info.txt image.bin >/dev/null 2>cg.log
           grep -Eo 'Collected : [0-9]+' cg.log | awk '{print $3}'; }
 whole=$(count)
+valgrind --tool=callgrind --callgrind-out-file=cg.out "$verifier" info.txt image_SBoot.hex >/dev/null 2>cg.log
+verify=$(grep -Eo 'Collected : [0-9]+' cg.log | awk '{print $3}')
+# A large file as objcopy writes it: the verifier reads it all (its checks fail).
+head -c 20000000 /dev/urandom >big.bin
+objcopy -I binary -O ihex --change-addresses 0x10000000 big.bin big.hex
+/usr/bin/time -f '%M %e' -o big.time "$verifier" info.txt big.hex >/dev/null || true
+read -r big_kib big_s <big.time
 writer=$(count --toggle-collect='WriteHexRecords*')
 crypto=$(count --toggle-collect='mbedtls_sha256_*_ret' --toggle-collect='mbedtls_ecdsa_sign' \
                --toggle-collect='mbedtls_ecdsa_verify' --toggle-collect='mbedtls_ecp_group_load')
@@ -73,3 +82,5 @@ printf '%-52s %s (median of pair ratios %s)\n' "Ratio of medians, Ravelsign / ya
 printf '%-52s %s\n' "Instructions, whole run" "$(millions "$whole")"
 printf '%-52s %s\n' "Instructions, mbed TLS calls (SHA-256, sign, verify)" "$(millions "$crypto")"
 printf '%-52s %s\n' "Instructions, HEX writer (image + INFO block)" "$(millions "$writer")"
+printf '%-52s %s\n' "Instructions, Ravelverify on the signed image" "$(millions "$verify")"
+printf '%-52s %s MiB, %s s\n' "Ravelverify on a 56 MB HEX file: peak memory, time" "$((big_kib / 1024))" "$big_s"

@@ -92,10 +92,11 @@ void StoreHexBytes(HexMemory& memory, std::uint32_t address, std::span<const std
   if (bytes.empty()) {
     return;
   }
+  // Bytes that run past 2^32 continue at address 0.
   const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kAddressSpace - address, bytes.size()));
   StoreWithin(memory, address, bytes.first(room));
   if (room < bytes.size()) {
-    StoreHexBytes(memory, 0, bytes.subspan(room));
+    StoreWithin(memory, 0, bytes.subspan(room));
   }
 }
 

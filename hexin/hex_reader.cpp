@@ -15,7 +15,7 @@
 namespace {
 
 constexpr std::size_t kMaxHexFileSize = std::size_t{64} * 1024 * 1024;
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 constexpr std::size_t kMaxRecordData = 255;
 constexpr std::size_t kCommonRecordData = 16;
 

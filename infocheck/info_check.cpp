@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr std::size_t kTextKeyCount = 4;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::size_t KeyIndex(InfoKey key) {
@@ -343,7 +342,9 @@ void CheckWholeFile(CheckState& state) {
   const std::string_view privateKey = state.model.texts[TextIndex(InfoKey::PrivateKey)].data();
   const std::string_view x = state.model.texts[TextIndex(InfoKey::PublicKey1)].data();
   const std::string_view y = state.model.texts[TextIndex(InfoKey::PublicKey2)].data();
-  const bool privateUsable = !privateKey.empty() && ReadKeyNumber(privateKey.data()).whole;
+  const KeyNumber privateNumber = ReadKeyNumber(privateKey.data());
+  // A text that does not read whole has its finding already.
+  const bool privateUsable = !privateKey.empty() && privateNumber.whole && !privateNumber.negative;
   if (line(InfoKey::PrivateKey) == 0) {
     Add(state, 0, "no PRIVATE_KEY line: Ravelsign's signing will fail (Ravelhsm needs none)");
   } else if (privateUsable && !PrivateKeyInRange(privateKey.data())) {
@@ -351,9 +352,13 @@ void CheckWholeFile(CheckState& state) {
         "PRIVATE_KEY is not between 1 and n - 1 (n the order of P-256): signing will fail");
   }
   if (line(InfoKey::PublicKey1) == 0 || line(InfoKey::PublicKey2) == 0) {
+    const bool neither = line(InfoKey::PublicKey1) == 0 && line(InfoKey::PublicKey2) == 0;
     Add(state, 0,
-        std::string("no ") + (line(InfoKey::PublicKey1) == 0 ? "PUBLIC_KEY_1" : "PUBLIC_KEY_2") +
-            " line: the signature cannot be checked, and Ravelverify cannot verify the image");
+        std::string("no ") +
+            (neither                          ? "PUBLIC_KEY_1 and PUBLIC_KEY_2 lines"
+             : line(InfoKey::PublicKey1) == 0 ? "PUBLIC_KEY_1 line"
+                                              : "PUBLIC_KEY_2 line") +
+            ": the signature cannot be checked, and Ravelverify cannot verify the image");
   } else if (!x.empty() && !y.empty()) {
     if (!PublicKeyOnCurve(x.data(), y.data())) {
       Add(state, line(InfoKey::PublicKey1),
@@ -428,8 +433,11 @@ int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::s
     return (a.line == 0 ? SIZE_MAX : a.line) < (b.line == 0 ? SIZE_MAX : b.line);
   });
   for (const Finding& finding : state.findings) {
-    findings.push_back(std::string(infoPath) + (finding.line != 0 ? ":" + std::to_string(finding.line) : "") +
-                       ": " + finding.text);
+    std::string text(infoPath);
+    if (finding.line != 0) {
+      text.append(":").append(std::to_string(finding.line));
+    }
+    findings.push_back(text.append(": ").append(finding.text));
   }
   return 0;
 }

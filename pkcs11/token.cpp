@@ -179,8 +179,10 @@ int ChooseToken(TokenRun& run) {
       CK_SLOT_INFO slotInfo{};
       CK_TOKEN_INFO tokenInfo{};
       const CK_SLOT_ID wantedSlot = p11_kit_uri_get_slot_id(run.uri);
+      // A token that was never initialized holds no key (SoftHSM always offers one).
       if ((*module)->C_GetSlotInfo(slot, &slotInfo) != CKR_OK ||
           (*module)->C_GetTokenInfo(slot, &tokenInfo) != CKR_OK ||
+          (tokenInfo.flags & CKF_TOKEN_INITIALIZED) == 0 ||
           p11_kit_uri_match_slot_info(run.uri, &slotInfo) == 0 ||
           p11_kit_uri_match_token_info(run.uri, &tokenInfo) == 0 ||
           (wantedSlot != static_cast<CK_SLOT_ID>(-1) && wantedSlot != slot)) {
@@ -385,7 +387,7 @@ int CheckKeyType(TokenRun& run, CK_OBJECT_HANDLE key) {
     return std::string(value.begin(), value.end());
   }();
   const std::vector<std::uint8_t> type = Attribute(run, key, CKA_KEY_TYPE);
-  CK_KEY_TYPE keyType = static_cast<CK_KEY_TYPE>(-1);
+  auto keyType = static_cast<CK_KEY_TYPE>(-1);
   if (type.size() == sizeof(keyType)) {
     std::memcpy(&keyType, type.data(), sizeof(keyType));
   }

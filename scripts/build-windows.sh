@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# Cross-builds Ravelsign.exe and Ravelverify.exe for 64-bit Windows with
+# Cross-builds the four executables for 64-bit Windows with
 # Debian's mingw-w64. mbed TLS for Windows is built from Debian's own source
 # package, the version installed for the Linux build, crypto library only.
-#   scripts/build-windows.sh     -> build-windows/app/Ravelsign.exe, build-windows/verify/Ravelverify.exe
+#   scripts/build-windows.sh     -> build-windows/{app,verify,hsm,infotool}/*.exe
 # Options: --werror  compiler warnings as errors (CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -7,10 +7,11 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang clang-tidy clang-format libclang-rt-14-dev libmbedtls-dev
-          libgtest-dev libbenchmark-dev openssl srecord binutils valgrind xxd dpkg-dev man-db lintian)
+          libgtest-dev libbenchmark-dev libp11-kit-dev openssl srecord binutils valgrind xxd dpkg-dev
+          man-db lintian softhsm2 opensc pkg-config)
 for arg in "$@"; do
   case "$arg" in
-    --bench) packages+=(hyperfine valgrind binutils openssl) ;;
+    --bench) packages+=(hyperfine valgrind binutils openssl time) ;;
     --windows) packages+=(g++-mingw-w64-x86-64-posix wine64) ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
   esac

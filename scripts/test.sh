@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # Installs what is missing, builds everything and runs every test:
-#   1. g++ build, unit and end-to-end tests, valgrind memcheck of full runs
+#   1. g++ build, unit tests, the golden cases, the Debian package, valgrind memcheck of full runs
 #   2. clang++ build with AddressSanitizer and UndefinedBehaviorSanitizer, the same tests
 #   3. clang-tidy over the tool's sources
 #   4. every libFuzzer target for FUZZ_SECONDS seconds (default 30)
@@ -38,8 +38,9 @@ cmake --build --preset sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
 
 step "clang-tidy"
-mapfile -t sources < <(git ls-files 'app/*.cpp' 'infofile/*.cpp' 'secureinfo/*.cpp' 'hexout/*.cpp' \
-                                    'hexin/*.cpp' 'verify/*.cpp' 'platform/*.cpp')
+mapfile -t sources < <(git ls-files 'app/*.cpp' 'common/*.cpp' 'infofile/*.cpp' 'secureinfo/*.cpp' 'hexout/*.cpp' \
+                                    'hexin/*.cpp' 'verify/*.cpp' 'platform/*.cpp' 'pkcs11/*.cpp' 'hsm/*.cpp' \
+                                    'infocheck/*.cpp' 'infotool/*.cpp')
 run-clang-tidy -p build -quiet -j "$jobs" "${sources[@]}" >build/clang-tidy.log 2>&1 || {
   grep -E 'warning:|error:' build/clang-tidy.log | head -n 50
   echo "clang-tidy found problems"

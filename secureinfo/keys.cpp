@@ -20,7 +20,7 @@
 namespace {
 
 constexpr int kRadix16 = 16;
-constexpr std::size_t kMaxKeyFileSize = 64 * 1024;
+constexpr std::size_t kMaxKeyFileSize = std::size_t{64} * 1024;
 
 // Random bytes for key generation and for the blinding of point
 // multiplications, from the same source as the nonce.

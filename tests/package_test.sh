@@ -26,9 +26,9 @@ lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
 
 root=$work/root
 dpkg -x "$deb" "$root"
-for path in usr/bin/Ravelsign usr/bin/Ravelverify usr/share/man/man1/Ravelsign.1.gz \
-            usr/share/man/man1/Ravelverify.1.gz usr/share/doc/ravelsign/examples/sample_info.txt usr/share/doc/ravelsign/copyright \
-            usr/share/doc/ravelsign/changelog.gz; do
+tools="Ravelsign Ravelverify Ravelhsm Ravelinfo"
+for path in usr/share/doc/ravelsign/examples/sample_info.txt usr/share/doc/ravelsign/copyright \
+            usr/share/doc/ravelsign/changelog.gz $(for t in $tools; do echo usr/bin/$t usr/share/man/man1/$t.1.gz; done); do
   [ -e "$root/$path" ] || fail "$path is not in the package"
 done
 
@@ -40,9 +40,13 @@ grep -qx 'ECDSA verify OK.' sign.log || { cat sign.log; fail "the installed Rave
 [ "$(tail -n 1 sign.log)" = "Output secure boot image: sample_SBoot.hex" ] || fail "unexpected last line"
 "$root/usr/bin/Ravelverify" sample_info.txt sample_SBoot.hex >verify.log ||
   { cat verify.log; fail "the installed Ravelverify refused the signed example"; }
+"$root/usr/bin/Ravelinfo" check sample_info.txt sample.bin >check.log ||
+  { cat check.log; fail "the installed Ravelinfo finds fault with the example"; }
+"$root/usr/bin/Ravelhsm" digest sample_info.txt sample.bin sample.digest >digest.log &&
+  [ "$(stat -c %s sample.digest)" = 32 ] || { cat digest.log; fail "the installed Ravelhsm wrote no digest"; }
 
 # Each man page renders without a warning and holds the sections a reader looks for.
-for page in Ravelsign Ravelverify; do
+for page in $tools; do
   MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" >"$page.txt" 2>"$page.err" ||
     fail "man -l $page"
   [ ! -s "$page.err" ] || { cat "$page.err"; fail "man reports problems in $page.1"; }

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -26,13 +25,7 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
   std::filesystem::remove_all(path, ignored);
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
 }
 
 void WriteBytes(const std::string& path, const Bytes& content) {
@@ -40,14 +33,9 @@ void WriteBytes(const std::string& path, const Bytes& content) {
   out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
 }
 
-std::string ReadFile(const std::string& path) {
+Bytes ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool FileExists(const std::string& path) {
-  std::error_code ignored;
-  return std::filesystem::exists(path, ignored);
 }
 
 CommandResult RunCommand(const std::string& commandLine) {
@@ -71,18 +59,9 @@ CommandResult RunCommand(const std::string& commandLine) {
 std::string Quote(const std::string& argument) {
   std::string quoted = "'";
   for (const char c : argument) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   }
   return quoted + "'";
-}
-
-std::string ToolPath(const char* variable, const char* builtPath) {
-  const char* chosen = std::getenv(variable);
-  return chosen != nullptr && *chosen != '\0' ? chosen : builtPath;
 }
 
 std::string ToolCommandLine(const std::string& binary, const std::vector<std::string>& arguments) {
@@ -95,10 +74,6 @@ std::string ToolCommandLine(const std::string& binary, const std::vector<std::st
     line += " " + Quote(argument);
   }
   return line;
-}
-
-CommandResult RunTool(const std::string& binary, const std::vector<std::string>& arguments) {
-  return RunCommand(ToolCommandLine(binary, arguments));
 }
 
 std::string ToHex(const Bytes& bytes) {
@@ -119,8 +94,31 @@ Bytes FromHex(const std::string& hex) {
   return bytes;
 }
 
-Bytes ReadHexWithSrecCat(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
-  TempDir dir;
+Bytes PatternImage(std::size_t size, unsigned seed) {
+  std::mt19937 generator(seed);
+  Bytes bytes(size);
+  for (auto& byte : bytes) {
+    byte = static_cast<std::uint8_t>(generator());
+  }
+  return bytes;
+}
+
+Bytes PatchedImage(Bytes image, std::uint32_t infoAddr) {
+  image.resize(std::max<std::size_t>(image.size(), 0x2C), 0);
+  const std::uint32_t magic = 0x786C7154;  // "Tqlx" read little-endian
+  const std::array<std::uint32_t, 4> words = {magic, infoAddr, 0, infoAddr - magic};
+  for (std::size_t w = 0; w < words.size(); ++w) {
+    for (std::size_t b = 0; b < 4; ++b) {
+      image[0x1C + 4 * w + b] = static_cast<std::uint8_t>(words[w] >> (8 * b));
+    }
+  }
+  return image;
+}
+
+namespace {
+
+Bytes ReadWithSrecCat(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
+  const TempDir dir;
   const std::string out = dir.File("range.bin");
   const std::uint64_t end = std::uint64_t{start} + length;
   std::ostringstream command;
@@ -131,19 +129,17 @@ Bytes ReadHexWithSrecCat(const std::string& hexPath, std::uint32_t start, std::u
   if (result.status != 0) {
     throw std::runtime_error("srec_cat failed: " + result.output);
   }
-  const std::string content = ReadFile(out);
-  Bytes bytes(content.begin(), content.end());
+  Bytes bytes = ReadBytes(out);
   bytes.resize(length, 0xFF);
   return bytes;
 }
 
-Bytes ReadHexWithObjcopy(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
-  // objcopy makes one section per contiguous run of records.
-  const CommandResult sections = RunCommand("objdump -h " + Quote(hexPath));
-  std::istringstream lines(sections.output);
+// objcopy makes one section per contiguous run of records: follow them from
+// `start`, each continuing where the last ended modulo 2^32.
+Bytes ReadWithObjcopy(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
+  std::istringstream lines(RunCommand("objdump -h " + Quote(hexPath)).output);
+  std::vector<std::pair<std::uint64_t, std::string>> sections;
   std::string line;
-  Bytes bytes;
-  std::vector<std::pair<std::uint64_t, std::string>> found;
   while (std::getline(lines, line)) {
     std::istringstream fields(line);
     std::string index;
@@ -151,21 +147,20 @@ Bytes ReadHexWithObjcopy(const std::string& hexPath, std::uint32_t start, std::u
     std::string size;
     std::string vma;
     if (fields >> index >> name >> size >> vma && name.starts_with(".sec")) {
-      found.emplace_back(std::stoull(vma, nullptr, 16), name);
+      sections.emplace_back(std::stoull(vma, nullptr, 16), name);
     }
   }
   const TempDir dir;
-  // Follow the sections from `start`, each continuing where the last ended
-  // modulo 2^32.
+  Bytes bytes;
   bool extended = true;
   while (bytes.size() < length && extended) {
     extended = false;
     const auto want = static_cast<std::uint32_t>(start + bytes.size());
-    for (const auto& [vma, name] : found) {
+    for (const auto& [vma, name] : sections) {
       if (vma == want) {
         const std::string out = dir.File(name.substr(1) + ".bin");
         RunCommand("objcopy -I ihex -O binary -j " + name + " " + Quote(hexPath) + " " + Quote(out));
-        const std::string content = ReadFile(out);
+        const Bytes content = ReadBytes(out);
         bytes.insert(bytes.end(), content.begin(), content.end());
         extended = !content.empty();
         break;
@@ -175,8 +170,6 @@ Bytes ReadHexWithObjcopy(const std::string& hexPath, std::uint32_t start, std::u
   bytes.resize(length, 0xFF);
   return bytes;
 }
-
-namespace {
 
 // DER INTEGER of a non-negative big-endian number.
 Bytes DerInteger(Bytes value) {
@@ -193,62 +186,29 @@ Bytes DerInteger(Bytes value) {
 
 }  // namespace
 
-bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& publicX,
-                   const std::string& publicY, const Bytes& r, const Bytes& s) {
-  // SubjectPublicKeyInfo for an uncompressed P-256 point.
-  const Bytes spkiPrefix = FromHex("3059301306072A8648CE3D020106082A8648CE3D030107034200");
-  Bytes spki = spkiPrefix;
-  spki.push_back(0x04);
-  for (const auto& coordinate : {publicX, publicY}) {
-    const Bytes c = FromHex(coordinate);
-    spki.insert(spki.end(), c.begin(), c.end());
-  }
-  WriteBytes(dir.File("pub.der"), spki);
+Bytes ReadHexIndependently(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
+  return std::uint64_t{start} + length > 0x100000000ULL ? ReadWithObjcopy(hexPath, start, length)
+                                                        : ReadWithSrecCat(hexPath, start, length);
+}
 
+bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& publicPem, const Bytes& r,
+                   const Bytes& s) {
   Bytes body = DerInteger(r);
   const Bytes sInteger = DerInteger(s);
   body.insert(body.end(), sInteger.begin(), sInteger.end());
   Bytes signature = {0x30, static_cast<std::uint8_t>(body.size())};
   signature.insert(signature.end(), body.begin(), body.end());
-  WriteBytes(dir.File("sig.der"), signature);
-  WriteBytes(dir.File("signed.bin"), message);
-
-  const CommandResult result = RunCommand(
-      "openssl pkey -pubin -inform DER -in " + Quote(dir.File("pub.der")) + " -out " +
-      Quote(dir.File("pub.pem")) + " 2>&1 && openssl dgst -sha256 -verify " + Quote(dir.File("pub.pem")) +
-      " -signature " + Quote(dir.File("sig.der")) + " " + Quote(dir.File("signed.bin")) + " 2>&1");
+  WriteBytes(dir.File("openssl.sig"), signature);
+  WriteBytes(dir.File("openssl.msg"), message);
+  const CommandResult result =
+      RunCommand("openssl dgst -sha256 -verify " + Quote(publicPem) + " -signature " +
+                 Quote(dir.File("openssl.sig")) + " " + Quote(dir.File("openssl.msg")) + " 2>&1");
   return result.status == 0 && result.output.find("Verified OK") != std::string::npos;
 }
 
-std::string OpensslSha256(const std::string& path) {
-  const CommandResult result = RunCommand("openssl dgst -sha256 -r " + Quote(path));
-  return result.output.substr(0, 64);
-}
-
-std::string TestKeyLines(const std::string& publicX) {
-  return std::string("PRIVATE_KEY = ") + kTestPrivateKey + "\nPUBLIC_KEY_1 = " + publicX +
-         "\nPUBLIC_KEY_2 = " + kTestPublicY + "\n";
-}
-
-Bytes PatchedImage(Bytes image, std::uint32_t infoAddr) {
-  image.resize(std::max<std::size_t>(image.size(), 0x2C), 0);
-  const std::uint32_t magic = 0x786C7154;  // "Tqlx" read little-endian
-  const std::array<std::uint32_t, 4> words = {magic, infoAddr, 0, infoAddr - magic};
-  for (std::size_t w = 0; w < words.size(); ++w) {
-    for (std::size_t b = 0; b < 4; ++b) {
-      image[0x1C + 4 * w + b] = static_cast<std::uint8_t>(words[w] >> (8 * b));
-    }
-  }
-  return image;
-}
-
-Bytes PatternImage(std::size_t size, unsigned seed) {
-  std::mt19937 generator(seed);
-  Bytes bytes(size);
-  for (auto& byte : bytes) {
-    byte = static_cast<std::uint8_t>(generator());
-  }
-  return bytes;
+std::string OpensslSha256(const TempDir& dir, const Bytes& data) {
+  WriteBytes(dir.File("openssl.dat"), data);
+  return RunCommand("openssl dgst -sha256 -r " + Quote(dir.File("openssl.dat"))).output.substr(0, 64);
 }
 
 }  // namespace testsupport

@@ -1,0 +1,358 @@
+// SPDX-License-Identifier: Apache-2.0
+// The console and the output files are a contract that build scripts parse,
+// so they are kept as data: every folder under tests/cases is one case, its
+// input files and a CASE file of steps (run a tool, then what its status,
+// console and files must be). Independent tools judge every signed image.
+// The same cases run against the Windows executables under wine.
+//
+// RAVEL_UPDATE_GOLDEN=1 writes the expected console and files anew instead of
+// comparing them; review the difference before committing it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Bytes;
+
+const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
+constexpr const char* kSoftHsmModule = "/usr/lib/softhsm/libsofthsm2.so";
+
+std::string ToolPath(const std::string& tool) {
+  static const std::map<std::string, std::pair<const char*, const char*>> kTools = {
+      {"Ravelsign", {"RAVELSIGN", RAVELSIGN_PATH}},
+      {"Ravelverify", {"RAVELVERIFY", RAVELVERIFY_PATH}},
+      {"Ravelhsm", {"RAVELHSM", RAVELHSM_PATH}},
+      {"Ravelinfo", {"RAVELINFO", RAVELINFO_PATH}},
+  };
+  const auto& [variable, built] = kTools.at(tool);
+  const char* chosen = std::getenv(variable);
+  return chosen != nullptr && *chosen != '\0' ? chosen : built;
+}
+
+bool OnWindows() {
+  return ToolPath("Ravelsign").ends_with(".exe");
+}
+
+// Splits a CASE line into words; "..." is one word with C escapes.
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  for (std::size_t at = 0; at < line.size();) {
+    if (line[at] == ' ') {
+      ++at;
+    } else if (line[at] == '"') {
+      std::string word;
+      for (++at; at < line.size() && line[at] != '"'; ++at) {
+        if (line[at] != '\\' || at + 1 >= line.size()) {
+          word += line[at];
+          continue;
+        }
+        const char c = line[++at];
+        if (c == 'x') {
+          word += static_cast<char>(std::stoi(line.substr(at + 1, 2), nullptr, 16));
+          at += 2;
+        } else {
+          word += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c == '0' ? '\0' : c;
+        }
+      }
+      words.push_back(word);
+      ++at;
+    } else {
+      const std::size_t end = line.find(' ', at);
+      words.push_back(line.substr(at, end - at));
+      at = end == std::string::npos ? line.size() : end;
+    }
+  }
+  return words;
+}
+
+std::uint32_t Number(const std::string& word) {
+  return static_cast<std::uint32_t>(std::stoull(word, nullptr, 0));
+}
+
+std::string Text(const Bytes& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
+// One case being run: its folder, its scratch directory and the last run.
+struct CaseRun {
+  fs::path source;
+  testsupport::TempDir dir{};
+  std::map<std::string, std::string> env{};
+  testsupport::CommandResult last{-1, {}};
+  bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
+  std::string limit{};  // a file-size limit for the next run
+
+  std::string At(const std::string& name) const { return dir.File(name); }
+
+  std::string Expand(std::string word) const {
+    for (const auto& [name, value] :
+         std::map<std::string, std::string>{{"${DIR}", dir.path.string()}, {"${SOFTHSM}", kSoftHsmModule}}) {
+      for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
+        word.replace(at, name.size(), value);
+      }
+    }
+    return word;
+  }
+
+  // Compares `actual` with the golden file `name`, or writes it in update mode.
+  void Golden(const std::string& name, const std::string& actual, const std::string& what) const {
+    if (update) {
+      testsupport::WriteBytes((source / name).string(), Bytes(actual.begin(), actual.end()));
+      return;
+    }
+    EXPECT_EQ(actual, Text(testsupport::ReadBytes((source / name).string())))
+        << what << " differs from " << name;
+  }
+
+  testsupport::CommandResult Shell(const std::string& command) const {
+    std::string prefix = "cd " + testsupport::Quote(dir.path.string()) + " && ";
+    for (const auto& [name, value] : env) {
+      prefix +=
+          value.empty() ? "unset " + name + "; " : "export " + name + "=" + testsupport::Quote(value) + "; ";
+    }
+    return testsupport::RunCommand(prefix + command + " </dev/null");
+  }
+
+  void Run(const std::vector<std::string>& words) {
+    std::vector<std::string> arguments;
+    for (std::size_t i = 2; i < words.size(); ++i) {
+      arguments.push_back(Expand(words[i]));
+    }
+    last = Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
+    limit.clear();
+  }
+
+  void Tool(const std::string& command) const {
+    const auto result = Shell(command + " 2>&1");
+    ASSERT_EQ(result.status, 0) << command << "\n" << result.output;
+  }
+
+  // Signed image checks by tools we did not write: the image as it must
+  // appear (header words patched, rounded up with zeros, the INFO block's
+  // records last where they overlap), the digest, the signature.
+  void Signed(const std::string& hex, const std::string& imageName, std::uint32_t code, std::uint32_t info,
+              const std::string& pem) const {
+    const Bytes image = testsupport::ReadBytes(At(imageName));
+    const Bytes block = testsupport::ReadHexIndependently(At(hex), info, 272);
+    Bytes patched = testsupport::PatchedImage(image, info);
+    const std::size_t rounded = (image.size() + 15) / 16 * 16;
+    patched.resize(rounded, 0);
+    for (std::size_t i = 0; i < rounded; ++i) {
+      const std::uint32_t offset = code + static_cast<std::uint32_t>(i) - info;
+      if (offset < 272) {
+        patched[i] = block[offset];
+      }
+    }
+    if (rounded != 0) {
+      EXPECT_TRUE(testsupport::ReadHexIndependently(At(hex), code, static_cast<std::uint32_t>(rounded)) ==
+                  patched)
+          << hex << ": the image bytes differ";
+    }
+    // The digest covers the image's own length, header words patched.
+    const Bytes signedImage = testsupport::PatchedImage(image, info);
+    std::string stored = testsupport::ToHex(Bytes(block.begin() + 0x70, block.begin() + 0x90));
+    std::transform(stored.begin(), stored.end(), stored.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    EXPECT_EQ(
+        testsupport::OpensslSha256(
+            dir, Bytes(signedImage.begin(), signedImage.begin() + static_cast<std::ptrdiff_t>(image.size()))),
+        stored)
+        << hex << ": the stored image digest is not openssl's";
+    EXPECT_TRUE(testsupport::OpensslVerify(dir, Bytes(block.begin(), block.begin() + 0x90), At(pem),
+                                           Bytes(block.begin() + 0x90, block.begin() + 0xB0),
+                                           Bytes(block.begin() + 0xB0, block.begin() + 0xD0)))
+        << hex << ": openssl refuses the signature";
+  }
+
+  // Overrides the byte at `address` with records placed before the
+  // end-of-file record: the later record wins, as a programmer would write it.
+  void Tamper(const std::string& hex, std::uint32_t address, const std::string& out) const {
+    const std::uint8_t original = testsupport::ReadHexIndependently(At(hex), address, 1)[0];
+    const auto record = [](std::uint8_t type, std::uint16_t offset, const Bytes& data) {
+      Bytes bytes(4 + data.size() + 1);
+      bytes[0] = static_cast<std::uint8_t>(data.size());
+      bytes[1] = static_cast<std::uint8_t>(offset >> 8U);
+      bytes[2] = static_cast<std::uint8_t>(offset);
+      bytes[3] = type;
+      std::copy(data.begin(), data.end(), bytes.begin() + 4);
+      unsigned sum = 0;
+      for (const auto byte : bytes) {
+        sum += byte;
+      }
+      bytes.back() = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU));
+      return ":" + testsupport::ToHex(bytes) + "\r\n";
+    };
+    std::string text = Text(testsupport::ReadBytes(At(hex)));
+    text.insert(
+        text.size() - 13,
+        record(0x04, 0,
+               {static_cast<std::uint8_t>(address >> 24U), static_cast<std::uint8_t>(address >> 16U)}) +
+            record(0x00, static_cast<std::uint16_t>(address), {static_cast<std::uint8_t>(original ^ 0x01U)}));
+    testsupport::WriteBytes(At(out), Bytes(text.begin(), text.end()));
+  }
+
+  // One step; returns false when the rest of the case does not apply here.
+  bool Step(std::vector<std::string> words, int lineNumber) {
+    const std::string where = source.filename().string() + "/CASE:" + std::to_string(lineNumber);
+    if (words[0] == "linux:" || words[0] == "windows:") {
+      if ((words[0] == "windows:") != OnWindows()) {
+        return true;
+      }
+      words.erase(words.begin());
+    }
+    const std::string& verb = words[0];
+    SCOPED_TRACE(where + ": " + verb);
+    if (verb == "linux-only") {
+      return !OnWindows();
+    }
+    if (verb == "image") {
+      testsupport::WriteBytes(At(words[1]), testsupport::PatternImage(Number(words[2]), Number(words[3])));
+    } else if (verb == "write" || verb == "append") {
+      Bytes content = verb == "append" ? testsupport::ReadBytes(At(words[1])) : Bytes();
+      content.insert(content.end(), words[2].begin(), words[2].end());
+      testsupport::WriteBytes(At(words[1]), content);
+    } else if (verb == "mkdir") {
+      fs::create_directories(At(words[1]));
+    } else if (verb == "link") {
+      fs::create_hard_link(At(words[1]), At(words[2]));
+    } else if (verb == "symlink") {
+      fs::create_symlink(words[1], At(words[2]));
+    } else if (verb == "env") {
+      env[words[1]] = Expand(words[2]);
+    } else if (verb == "run") {
+      Run(words);
+    } else if (verb == "status") {
+      EXPECT_EQ(last.status, std::stoi(words[1])) << last.output;
+    } else if (verb == "stdout") {
+      // A golden file's name, or the console itself written out in quotes.
+      const bool named = std::all_of(words[1].begin(), words[1].end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' || c == '_';
+      });
+      if (named) {
+        Golden(words[1], last.output, "the console");
+      } else {
+        EXPECT_EQ(last.output, words[1]);
+      }
+    } else if (verb == "stdout-has") {
+      for (std::size_t i = 1; i < words.size(); ++i) {
+        EXPECT_NE(last.output.find(words[i]), std::string::npos) << words[i] << " not in:\n" << last.output;
+      }
+    } else if (verb == "output") {
+      Golden(words[2], Text(testsupport::ReadBytes(At(words[1]))), words[1]);
+    } else if (verb == "output-sha256") {
+      Golden(words[2], testsupport::OpensslSha256(dir, testsupport::ReadBytes(At(words[1]))) + "\n",
+             words[1]);
+    } else if (verb == "absent") {
+      for (std::size_t i = 1; i < words.size(); ++i) {
+        EXPECT_FALSE(fs::exists(At(words[i]))) << words[i] << " should not exist";
+      }
+    } else if (verb == "same") {
+      EXPECT_TRUE(testsupport::ReadBytes(At(words[1])) == testsupport::ReadBytes(At(words[2])))
+          << words[1] << " and " << words[2] << " differ";
+    } else if (verb == "mode") {
+      EXPECT_EQ(static_cast<unsigned>(fs::status(At(words[1])).permissions() & fs::perms::mask),
+                std::stoul(words[2], nullptr, 8));
+    } else if (verb == "signed") {
+      Signed(words[1], words[2], Number(words[3]), Number(words[4]), words[5]);
+    } else if (verb == "tamper") {
+      Tamper(words[1], Number(words[2]), words[3]);
+    } else if (verb == "tool") {
+      // An independent tool (openssl, pkcs11-tool, srec_cat) making or judging files.
+      std::string command;
+      for (std::size_t i = 1; i < words.size(); ++i) {
+        command += (i > 1 ? " " : "") + testsupport::Quote(Expand(words[i]));
+      }
+      Tool(command);
+    } else if (verb == "save") {
+      testsupport::WriteBytes(At(words[1]), Bytes(last.output.begin(), last.output.end()));
+    } else if (verb == "copy") {
+      fs::copy_file(At(words[1]), At(words[2]), fs::copy_options::overwrite_existing);
+    } else if (verb == "file-size-limit") {
+      limit = "trap '' XFSZ; ulimit -f " + words[1] + "; ";
+    } else if (verb == "same-except-signature") {
+      // Two signed images of the same inputs: equal but for r and s.
+      const std::uint32_t info = Number(words[3]);
+      for (const auto& [start, length] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+               {Number(words[4]), Number(words[5])}, {info, 0x90}, {info + 0xD0, 0x40}}) {
+        EXPECT_TRUE(testsupport::ReadHexIndependently(At(words[1]), start, length) ==
+                    testsupport::ReadHexIndependently(At(words[2]), start, length))
+            << words[1] << " and " << words[2] << " differ at 0x" << std::hex << start;
+      }
+    } else if (verb == "token") {
+      // A SoftHSM token of the case's own, and its keys: DER files, or made on the token.
+      fs::create_directories(At("tokens"));
+      const std::string conf = "directories.tokendir = " + At("tokens") + "\nlog.level = ERROR\n";
+      testsupport::WriteBytes(At("softhsm2.conf"), Bytes(conf.begin(), conf.end()));
+      env["SOFTHSM2_CONF"] = At("softhsm2.conf");
+      Tool("softhsm2-util --init-token --free --label " + words[1] + " --pin " + words[2] +
+           " --so-pin 87654321");
+    } else if (verb == "token-key") {
+      const std::string tool = "pkcs11-tool --module " + std::string(kSoftHsmModule) + " --token-label " +
+                               words[1] + " --login --pin " + words[2] + " --id " + words[3] + " --label " +
+                               words[4];
+      if (words[5].ends_with(".der")) {
+        Tool(tool + " --write-object " + words[5] + " --type privkey");
+        Tool(tool + " --write-object " + words[6] + " --type pubkey");
+      } else {
+        Tool(tool + " --keypairgen --key-type " + words[5]);
+      }
+    } else {
+      ADD_FAILURE() << where << ": unknown step " << verb;
+    }
+    return true;
+  }
+};
+
+class GoldenCase : public testing::TestWithParam<std::string> {};
+
+TEST_P(GoldenCase, BehavesAsRecorded) {
+  CaseRun run;
+  run.source = kCases / GetParam();
+  for (const fs::path& folder : {kCases / "shared", run.source}) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().filename() != "CASE") {
+        fs::copy(entry.path(), run.dir.path / entry.path().filename(), fs::copy_options::overwrite_existing);
+      }
+    }
+  }
+  std::ifstream steps(run.source / "CASE");
+  std::string line;
+  for (int number = 1; std::getline(steps, line); ++number) {
+    const std::vector<std::string> words = Words(line);
+    if (!words.empty() && !words[0].starts_with("#") && !run.Step(words, number)) {
+      GTEST_SKIP() << "not for this system";
+    }
+  }
+}
+
+std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(kCases)) {
+    if (entry.is_directory() && fs::exists(entry.path() / "CASE")) {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenCase, testing::ValuesIn(CaseNames()), [](const auto& testCase) {
+  std::string name = testCase.param;
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) == 0; }, '_');
+  return name;
+});
+
+}  // namespace

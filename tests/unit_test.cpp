@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: Apache-2.0
+// What the binaries cannot show: signatures against published answers, the
+// nonce when the random source is replaced, wiped secrets, stale bytes
+// between loads, the output name's edge cases and strict DER.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/boot_image.h"
+#include "app/output_name.h"
+#include "app/program_state.h"
+#include "hexout/hex_writer.h"
+#include "secureinfo/nonce.h"
+#include "secureinfo/random_source.h"
+#include "secureinfo/secure_info.h"
+#include "secureinfo/signature_form.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using testsupport::Bytes;
+using testsupport::FromHex;
+using testsupport::ToHex;
+
+// RFC 6979, A.2.5: the P-256 key pair, and for two messages the digest, k, r and s.
+const char* const kPrivateKey = "C9AFA9D845BA75166B5C215767B1D6934E50C3DB36E89B127B8A622B120F6721";
+const char* const kPublicX = "60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6";
+const char* const kPublicY = "7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299";
+struct KnownAnswer {
+  const char* digest;
+  const char* k;
+  const char* r;
+  const char* s;
+};
+const KnownAnswer kVectors[] = {
+    {"AF2BDBE1AA9B6EC1E2ADE1D694F41FC71A831D0268E9891562113D8A62ADD1BF",
+     "A6E3C57DD01ABE90086538398355DD4C3B17AA873382B0F24D6129493D8AAD60",
+     "EFD48B2AACB6A8FD1140DD9CD45E81D69D2C877B56AAF991C34D0EA84EAF3716",
+     "F7CB1C942D657C41D436C7A1B6E29F65F3E900DBB9AFF4064DC4AB2F843ACDA8"},
+    {"9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08",
+     "d16b6ae827f17175e040871a1c7ec3500192c4c92677336ec2537acaee0008e0",
+     "F1ABB023518351CD71D881567B1EA663ED3EFCF6C5132B354F28D3B0B7D38367",
+     "019F4113742A2B14BD25926B49C649155F267E60D3814B4C0CC84250E46F0083"},
+};
+
+void SetText(KeyText& target, const std::string& text) {
+  target.fill('\0');
+  std::memcpy(target.data(), text.data(), std::min(text.size(), kKeyTextMaxChars));
+}
+
+struct Signature {
+  int status;
+  std::string output;
+  std::string r;  // the stored fields, hex
+  std::string s;
+};
+
+Signature Sign(const std::string& k, const char* digest = kVectors[0].digest,
+               const std::string& privateKey = kPrivateKey) {
+  InfoBlock.fill(0);
+  ResetInfoSettings();
+  SetText(InfoSettings.PRIVATE_KEY, privateKey);
+  SetText(InfoSettings.PUBLIC_KEY_1, kPublicX);
+  SetText(InfoSettings.PUBLIC_KEY_2, kPublicY);
+  SetText(InfoSettings.RANDOM_K, k);
+  Sha256Digest info{};
+  const Bytes bytes = FromHex(digest);
+  std::copy(bytes.begin(), bytes.end(), info.begin());
+  testing::internal::CaptureStdout();
+  const int status = SignInfoDigest(info);
+  const auto field = [](std::size_t offset) {
+    return ToHex(Bytes(InfoBlock.begin() + static_cast<std::ptrdiff_t>(offset),
+                       InfoBlock.begin() + static_cast<std::ptrdiff_t>(offset + kInfoNumberSize)));
+  };
+  return {status, testing::internal::GetCapturedStdout(), field(kInfoSignatureROffset),
+          field(kInfoSignatureSOffset)};
+}
+
+// Replaces the system random source for one test.
+struct RandomSourceOverride {
+  explicit RandomSourceOverride(RandomSourceFn source) : previous(SetRandomSourceForTesting(source)) {}
+  ~RandomSourceOverride() { SetRandomSourceForTesting(previous); }
+  RandomSourceOverride(const RandomSourceOverride&) = delete;
+  RandomSourceOverride& operator=(const RandomSourceOverride&) = delete;
+  RandomSourceFn previous;
+};
+
+int ZeroSource(std::span<std::uint8_t> out) {
+  std::fill(out.begin(), out.end(), std::uint8_t{0});
+  return 0;
+}
+int FailingSource(std::span<std::uint8_t> /*out*/) {
+  return -1;
+}
+
+TEST(Signing, ReproducesPublishedSignaturesForAGivenK) {
+  for (const auto& vector : kVectors) {
+    const Signature result = Sign(vector.k, vector.digest);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.r + result.s, std::string(vector.r) + vector.s);
+    EXPECT_EQ(result.output, std::string("random_k_hex: [") + vector.k +
+                                 "]\nECDSA sign success.\nECDSA verify OK.\nr = [" + vector.r + "]\ns = [" +
+                                 vector.s + "]\n");
+    // Nothing secret outlives the signature.
+    EXPECT_TRUE(std::all_of(InfoSettings.PRIVATE_KEY.begin(), InfoSettings.PRIVATE_KEY.end(),
+                            [](char c) { return c == '\0'; }));
+    EXPECT_TRUE(std::all_of(InfoSettings.RANDOM_K.begin(), InfoSettings.RANDOM_K.end(),
+                            [](char c) { return c == '\0'; }));
+  }
+}
+
+TEST(Nonce, AnOddLastDigitIsIgnoredAndTheRestComesFromTheRandomSource) {
+  const RandomSourceOverride zeros(ZeroSource);
+  const std::string k62 = std::string(kVectors[0].k).substr(0, 62);
+  const Signature odd = Sign(k62 + "F");
+  EXPECT_EQ(odd.r + odd.s, Sign(k62 + "00").r + Sign(k62 + "00").s);
+}
+
+TEST(Nonce, ARefusedKIsReplacedByAnUnpredictableOne) {
+  for (const std::string k : {"0", "FFFFFFFF00000000FFFFFFFFFFFFFFFFBCE6FAADA7179E84F3B9CAC2FC632551"}) {
+    const Signature first = Sign(k);
+    EXPECT_NE(first.output.find("ECDSA sign success.\nECDSA verify OK.\n"), std::string::npos) << k;
+    EXPECT_NE(first.r, Sign(k).r) << "k must not be predictable for RANDOM_K " << k;
+  }
+}
+
+TEST(Nonce, AGeneratedNonceIs60LowerCaseDigitsAndFreshEachRun) {
+  std::vector<std::string> nonces;
+  for (int run = 0; run < 2; ++run) {
+    const Signature result = Sign("");
+    const std::size_t start = result.output.find("random_k_hex: [") + 15;
+    nonces.push_back(result.output.substr(start, result.output.find(']', start) - start));
+    EXPECT_EQ(nonces.back().size(), 60U);
+    EXPECT_EQ(nonces.back().find_first_not_of("0123456789abcdef"), std::string::npos);
+  }
+  EXPECT_NE(nonces[0], nonces[1]);
+}
+
+TEST(Nonce, AFailingRandomSourceStopsTheStep) {
+  const RandomSourceOverride failing(FailingSource);
+  EXPECT_EQ(Sign("").output, "Random number generation failed!\n");
+  // A short RANDOM_K needs the source to complete k.
+  const Signature shortK = Sign("1234");
+  EXPECT_EQ(shortK.status, -1);
+  EXPECT_EQ(shortK.output, "random_k_hex: [1234]\nRandom number generation failed!\n");
+}
+
+TEST(Nonce, FixedKSourceHandsOutTheNonceBytesFirst) {
+  const RandomSourceOverride zeros(ZeroSource);
+  std::array<std::uint8_t, 20> nonce{};
+  EXPECT_EQ(HexToBytes("0102030405060708090a0B0C0D0E0F1011121314g", nonce), 20U);
+  NonceState state{nonce.data(), 20, false};
+  std::array<std::uint8_t, 16> first{};
+  std::array<std::uint8_t, 8> second{};
+  ASSERT_EQ(FixedKSource(&state, first.data(), first.size()), 0);
+  ASSERT_EQ(FixedKSource(&state, second.data(), second.size()), 0);
+  EXPECT_EQ(ToHex(Bytes(first.begin(), first.end())) + ToHex(Bytes(second.begin(), second.end())),
+            "0102030405060708090A0B0C0D0E0F101112131400000000");
+  // A character that is no hex digit counts with its own code: 'g' is 0x67.
+  EXPECT_EQ(HexToBytes("g1", nonce), 1U);
+  EXPECT_EQ(nonce[0], 0x71);
+}
+
+TEST(BootImage, AShorterImageAfterALongerOneLeavesZeros) {
+  const testsupport::TempDir dir;
+  testsupport::WriteBytes(dir.File("long.bin"), Bytes(4096, 0xEE));
+  testsupport::WriteBytes(dir.File("short.bin"), Bytes(10, 0x11));
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(ReadBootImage(dir.File("long.bin").c_str()), 0);
+  ASSERT_EQ(ReadBootImage(dir.File("short.bin").c_str()), 0);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(BootImage.length, 10);
+  EXPECT_TRUE(std::all_of(BootImage.bytes.begin() + 10, BootImage.bytes.end(),
+                          [](std::uint8_t b) { return b == 0; }));
+}
+
+TEST(OutputName, ReplacesTheExtensionOfTheLastComponentOnly) {
+  const std::string fits(501, 'a');  // 501 + 10 = 511 characters, the most the name holds
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"out/fw.2.bin", "out/fw.2_SBoot.hex"},
+      {"build.d/app", "build.d/app_SBoot.hex"},
+      {".bin", ".bin_SBoot.hex"},
+      {"a.b\\c", "a.b\\c_SBoot.hex"},
+      {"dir\\fw.bin", "dir\\fw_SBoot.hex"},
+      {"dir/.hidden", "dir/_SBoot.hex"},
+      {"app.", "app_SBoot.hex"},
+      {fits + ".bin", fits + "_SBoot.hex"},
+      {fits + "a", ""},
+      {std::string(4000, 'b'), ""},
+  };
+  for (const auto& [path, expected] : cases) {
+    OutputName name{};
+    EXPECT_EQ(MakeOutputName(path.c_str(), name), expected.empty() ? -1 : 0) << path;
+    EXPECT_EQ(std::string(name.data()), expected) << path;
+  }
+}
+
+TEST(HexWriter, ReportsAFailedWrite) {
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  ASSERT_NE(full, nullptr);
+  const Bytes buffer(0x10000, 1);
+  EXPECT_EQ(WriteHexRecords(full, 0, buffer, 0x10000), -1);
+  std::fclose(full);
+}
+
+TEST(SignatureForm, TakesStrictDerOrExactly64Bytes) {
+  const std::string r = "01" + std::string(62, '0');
+  const std::string s = "FF" + std::string(62, '1');
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"3045"
+       "0220" +
+           r + "022100" + s,
+       true},
+      {"3046"
+       "022100" +
+           r + "022100" + s,
+       false},  // a needless zero byte before r
+      {"3045"
+       "0220" +
+           r + "0220" + s,
+       false},  // s negative
+      {"304502"
+       "20" +
+           r + "022100" + s + "00",
+       false},  // trailing byte inside no sequence
+      {"308145"
+       "0220" +
+           r + "022100" + s,
+       false},  // a long-form length below 128
+      {"3006"
+       "020101"
+       "020102",
+       true},                    // small numbers, right-aligned
+      {r + s, true},             // raw r and s
+      {r + s.substr(2), false},  // 63 bytes
+  };
+  for (const auto& [hex, accepted] : cases) {
+    RawSignature signature{};
+    EXPECT_EQ(DecodeSignature(FromHex(hex), signature) == 0, accepted) << hex;
+  }
+  RawSignature small{};
+  ASSERT_EQ(DecodeSignature(FromHex("3006020101020102"), small), 0);
+  EXPECT_EQ(ToHex(Bytes(small.begin(), small.end())),
+            std::string(62, '0') + "01" + std::string(62, '0') + "02");
+}
+
+}  // namespace
