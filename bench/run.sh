@@ -68,7 +68,7 @@ verify=$(grep -Eo 'Collected : [0-9]+' cg.log | awk '{print $3}')
 head -c 20000000 /dev/urandom >big.bin
 objcopy -I binary -O ihex --change-addresses 0x10000000 big.bin big.hex
 /usr/bin/time -f '%M %e' -o big.time "$verifier" info.txt big.hex >/dev/null || true
-read -r big_kib big_s <big.time
+read -r big_kib big_s < <(tail -n 1 big.time)  # after "Command exited with non-zero status"
 writer=$(count --toggle-collect='WriteHexRecords*')
 crypto=$(count --toggle-collect='mbedtls_sha256_*_ret' --toggle-collect='mbedtls_ecdsa_sign' \
                --toggle-collect='mbedtls_ecdsa_verify' --toggle-collect='mbedtls_ecp_group_load')

@@ -306,7 +306,7 @@ struct CaseRun {
         Tool(tool + " --write-object " + words[5] + " --type privkey");
         Tool(tool + " --write-object " + words[6] + " --type pubkey");
       } else {
-        Tool(tool + " --keypairgen --key-type " + words[5]);
+        Tool(tool + " --keypairgen --key-type " + words[5] + (words.size() > 6 ? " " + words[6] : ""));
       }
     } else {
       ADD_FAILURE() << where << ": unknown step " << verb;
