@@ -8,7 +8,6 @@
 #include "app/pipeline.h"
 #include "app/program_state.h"
 #include "common/file_guard.h"
-#include "common/hex_digit.h"
 #include "common/output_file.h"
 #include "secureinfo/keys.h"
 #include "secureinfo/signature_form.h"
@@ -32,14 +31,6 @@ constexpr char kUsage[] =
 
 // A signature file is a few dozen bytes; anything much larger is no signature.
 constexpr std::size_t kMaxSignatureFileSize = 256;
-
-[[maybe_unused]] void PrintPublicKeyLines(const PublicKeyBytes& publicKey) {
-  std::array<char, 2 * kP256NumberSize + 1> text{};
-  FormatHex(std::span(publicKey).first(kP256NumberSize), text, kUpperHexDigits);
-  std::printf("PUBLIC_KEY_1 = %s\n", text.data());
-  FormatHex(std::span(publicKey).last(kP256NumberSize), text, kUpperHexDigits);
-  std::printf("PUBLIC_KEY_2 = %s\n", text.data());
-}
 
 int KeepDigest(const Sha256Digest& infoDigest, void* context) {
   *static_cast<Sha256Digest*>(context) = infoDigest;
@@ -113,7 +104,7 @@ int PrintTokenPublicKey(const char* uri) {
   if (ReadTokenPublicKey(uri, publicKey) != 0) {
     return -1;
   }
-  PrintPublicKeyLines(publicKey);
+  PrintKeyLines(nullptr, publicKey);
   return 0;
 }
 

@@ -30,19 +30,6 @@ constexpr char kUsage[] =
 
 using HexNumberText = std::array<char, 2 * kP256NumberSize + 1>;
 
-// The key lines of the information file, each ended by a line end.
-void PrintKeyLine(const char* key, std::span<const std::uint8_t> number) {
-  HexNumberText text{};
-  FormatHex(number, text, kUpperHexDigits);
-  std::printf("%s = %s\n", key, text.data());
-  WipeSecret(text);
-}
-
-void PrintPublicKeyLines(const PublicKeyBytes& publicKey) {
-  PrintKeyLine("PUBLIC_KEY_1", std::span(publicKey).first(kP256NumberSize));
-  PrintKeyLine("PUBLIC_KEY_2", std::span(publicKey).last(kP256NumberSize));
-}
-
 int Generate(const char* path) {
   PrivateKeyBytes privateKey{};
   PublicKeyBytes publicKey{};
@@ -82,7 +69,7 @@ int Generate(const char* path) {
   if (CloseOutputFile(file, path, std::fwrite(content.data(), 1, size, file) == size) != 0) {
     return -1;
   }
-  PrintPublicKeyLines(publicKey);
+  PrintKeyLines(nullptr, publicKey);
   std::printf("Output information file: %s\n", path);
   return 0;
 }
@@ -95,10 +82,7 @@ int Import(const char* path) {
   if (ReadKeyFile(path, privateKey, publicKey, hasPrivate) != 0) {
     return -1;
   }
-  if (hasPrivate) {
-    PrintKeyLine("PRIVATE_KEY", privateKey);
-  }
-  PrintPublicKeyLines(publicKey);
+  PrintKeyLines(hasPrivate ? &privateKey : nullptr, publicKey);
   return 0;
 }
 
@@ -126,7 +110,7 @@ int Export(const char* infoPath, const char* pemPath) {
   if (WriteOutputFile(pemPath, {infoPath}, pem.data(), static_cast<std::size_t>(length)) != 0) {
     return -1;
   }
-  PrintPublicKeyLines(publicKey);
+  PrintKeyLines(nullptr, publicKey);
   std::printf("Output public key: %s\n", pemPath);
   return 0;
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/file_guard.h"
+#include "common/hex_digit.h"
 #include "common/scope_guard.h"
 #include "secureinfo/nonce.h"
 #include "secureinfo/random_source.h"
@@ -167,7 +168,22 @@ long ReadKeyFileBytes(const char* path, std::span<std::uint8_t> buffer) {
   return static_cast<long>(got);
 }
 
+void PrintKeyLine(const char* key, std::span<const std::uint8_t> number) {
+  std::array<char, 2 * kP256NumberSize + 1> text{};
+  FormatHex(number, text, kUpperHexDigits);
+  std::printf("%s = %s\n", key, text.data());
+  WipeSecret(text);
+}
+
 }  // namespace
+
+void PrintKeyLines(const PrivateKeyBytes* privateKey, const PublicKeyBytes& publicKey) {
+  if (privateKey != nullptr) {
+    PrintKeyLine("PRIVATE_KEY", *privateKey);
+  }
+  PrintKeyLine("PUBLIC_KEY_1", std::span(publicKey).first(kP256NumberSize));
+  PrintKeyLine("PUBLIC_KEY_2", std::span(publicKey).last(kP256NumberSize));
+}
 
 KeyNumber ReadKeyNumber(const char* text) {
   KeyNumber number{false, false, {}};

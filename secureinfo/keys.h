@@ -48,5 +48,10 @@ int GenerateKeyPair(PrivateKeyBytes& privateKey, PublicKeyBytes& publicKey);
 // else. `hasPrivate` tells which kind it was.
 int ReadKeyFile(const char* path, PrivateKeyBytes& privateKey, PublicKeyBytes& publicKey, bool& hasPrivate);
 
+// Prints a key as the information file's lines, 64 upper-case hex digits
+// each: "PRIVATE_KEY = ..." (only when `privateKey` is given), then
+// "PUBLIC_KEY_1 = ..." and "PUBLIC_KEY_2 = ...".
+void PrintKeyLines(const PrivateKeyBytes* privateKey, const PublicKeyBytes& publicKey);
+
 // The public key as a PEM SubjectPublicKeyInfo. Returns its length, or -1.
 int PublicKeyPem(const PublicKeyBytes& publicKey, std::span<char> pem);
