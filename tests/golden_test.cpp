@@ -221,7 +221,9 @@ struct CaseRun {
       testsupport::WriteBytes(At(words[1]), testsupport::PatternImage(Number(words[2]), Number(words[3])));
     } else if (verb == "write" || verb == "append") {
       Bytes content = verb == "append" ? testsupport::ReadBytes(At(words[1])) : Bytes();
-      content.insert(content.end(), words[2].begin(), words[2].end());
+      for (std::uint32_t i = 0, times = words.size() > 3 ? Number(words[3]) : 1; i < times; ++i) {
+        content.insert(content.end(), words[2].begin(), words[2].end());
+      }
       testsupport::WriteBytes(At(words[1]), content);
     } else if (verb == "mkdir") {
       fs::create_directories(At(words[1]));
