@@ -12,8 +12,8 @@ scripts/install-deps.sh --bench >/dev/null
 
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DRAVEL_BUILD_TESTS=OFF >/dev/null
 cmake --build build-release -j"$(nproc)" >/dev/null
-tool=$PWD/build-release/app/Ravelsign
-verifier=$PWD/build-release/verify/Ravelverify
+tool=$PWD/build-release/bin/Ravelsign
+verifier=$PWD/build-release/bin/Ravelverify
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "fuzz/fuzz_support.h"
 #include "infocheck/info_check.h"
 #include "infofile/info_file.h"

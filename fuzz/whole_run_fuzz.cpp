@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run.h"
 #include "fuzz/fuzz_support.h"
+#include "tools/sign/run_sign.h"
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   fuzzsupport::SilenceStdout();

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/file_guard.h"
-#include "common/hex_digit.h"
+#include "core/file_guard.h"
+#include "core/hex_digit.h"
 
 namespace {
 

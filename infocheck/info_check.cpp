@@ -7,11 +7,11 @@
 #include <string_view>
 #include <utility>
 
-#include "common/file_guard.h"
-#include "common/hex_digit.h"
+#include "core/file_guard.h"
+#include "core/hex_digit.h"
+#include "crypto/keys.h"
 #include "infofile/info_file.h"
-#include "secureinfo/keys.h"
-#include "secureinfo/wipe.h"
+#include "platform/wipe.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 // The settings as the reader left them, taken from its reports: they must
 // always equal what ParseInfoFile stores.

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/program_state.h"
-#include "common/file_guard.h"
-#include "common/hex_digit.h"
-#include "secureinfo/wipe.h"
+#include "core/file_guard.h"
+#include "core/hex_digit.h"
+#include "core/program_state.h"
+#include "platform/wipe.h"
 
 namespace {
 

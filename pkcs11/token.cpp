@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "common/scope_guard.h"
+#include "core/scope_guard.h"
 #include "platform/platform.h"
-#include "secureinfo/wipe.h"
+#include "platform/wipe.h"
 
 namespace {
 

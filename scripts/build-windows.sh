@@ -3,7 +3,7 @@
 # Cross-builds the four executables for 64-bit Windows with
 # Debian's mingw-w64. mbed TLS for Windows is built from Debian's own source
 # package, the version installed for the Linux build, crypto library only.
-#   scripts/build-windows.sh     -> build-windows/{app,verify,hsm,infotool}/*.exe
+#   scripts/build-windows.sh     -> build-windows/bin/*.exe
 # Options: --werror  compiler warnings as errors (CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."

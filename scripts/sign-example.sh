@@ -7,4 +7,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)" --target Ravelsign >/dev/null
-build/app/Ravelsign examples/sample_info.txt examples/sample.bin
+build/bin/Ravelsign examples/sample_info.txt examples/sample.bin

@@ -12,10 +12,10 @@ cd "$(dirname "$0")/.."
 # Options (--werror) go to the build script, which checks them.
 scripts/build-windows.sh "$@"
 
-tools=(app/Ravelsign verify/Ravelverify hsm/Ravelhsm infotool/Ravelinfo)
+tools=(Ravelsign Ravelverify Ravelhsm Ravelinfo)
 # Statically linked: the executables may import only DLLs every Windows has.
 for tool in "${tools[@]}"; do
-  exe=build-windows/$tool.exe
+  exe=build-windows/bin/$tool.exe
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
   echo "$exe imports: $imports"
   for dll in $imports; do
@@ -51,7 +51,7 @@ mkdir -p "$WINEPREFIX"
 echo "wine prefix ready: $("$wine" --version 2>/dev/null)"
 
 export RAVEL_WINE=$wine
-export RAVELSIGN=$PWD/build-windows/app/Ravelsign.exe RAVELVERIFY=$PWD/build-windows/verify/Ravelverify.exe \
-       RAVELHSM=$PWD/build-windows/hsm/Ravelhsm.exe RAVELINFO=$PWD/build-windows/infotool/Ravelinfo.exe
+export RAVELSIGN=$PWD/build-windows/bin/Ravelsign.exe RAVELVERIFY=$PWD/build-windows/bin/Ravelverify.exe \
+       RAVELHSM=$PWD/build-windows/bin/Ravelhsm.exe RAVELINFO=$PWD/build-windows/bin/Ravelinfo.exe
 echo "--- the golden cases with the Windows executables"
 build/tests/ravel_golden_tests --gtest_brief=1

@@ -38,9 +38,9 @@ cmake --build --preset sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
 
 step "clang-tidy"
-mapfile -t sources < <(git ls-files 'app/*.cpp' 'common/*.cpp' 'infofile/*.cpp' 'secureinfo/*.cpp' 'hexout/*.cpp' \
-                                    'hexin/*.cpp' 'verify/*.cpp' 'platform/*.cpp' 'pkcs11/*.cpp' 'hsm/*.cpp' \
-                                    'infocheck/*.cpp' 'infotool/*.cpp')
+mapfile -t sources < <(git ls-files 'core/*.cpp' 'platform/*.cpp' 'crypto/*.cpp' 'infoblock/*.cpp' 'infofile/*.cpp' \
+                                    'hexout/*.cpp' 'hexin/*.cpp' 'pipeline/*.cpp' 'pkcs11/*.cpp' 'infocheck/*.cpp' \
+                                    'tools/*/*.cpp')
 run-clang-tidy -p build -quiet -j "$jobs" "${sources[@]}" >build/clang-tidy.log 2>&1 || {
   grep -E 'warning:|error:' build/clang-tidy.log | head -n 50
   echo "clang-tidy found problems"

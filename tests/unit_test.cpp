@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "app/boot_image.h"
-#include "app/output_name.h"
-#include "app/program_state.h"
+#include "core/program_state.h"
+#include "crypto/nonce.h"
+#include "crypto/random_source.h"
+#include "crypto/signature_form.h"
 #include "hexout/hex_writer.h"
-#include "secureinfo/nonce.h"
-#include "secureinfo/random_source.h"
-#include "secureinfo/secure_info.h"
-#include "secureinfo/signature_form.h"
+#include "infoblock/info_image.h"
+#include "pipeline/boot_image.h"
+#include "pipeline/output_name.h"
 #include "tests/test_support.h"
 
 namespace {

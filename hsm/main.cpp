@@ -1,9 +1,0 @@
-// SPDX-License-Identifier: Apache-2.0
-#include "hsm/run_hsm.h"
-#include "platform/platform.h"
-
-int main(int argc, char** argv) {
-  // The console lines are the same bytes on every system.
-  static_cast<void>(UseBinaryStandardOutput());
-  return RunHsm(argc, argv);
-}

@@ -1,9 +1,0 @@
-// SPDX-License-Identifier: Apache-2.0
-#include "infotool/run_info.h"
-#include "platform/platform.h"
-
-int main(int argc, char** argv) {
-  // The console lines are the same bytes on every system.
-  static_cast<void>(UseBinaryStandardOutput());
-  return RunInfo(argc, argv);
-}

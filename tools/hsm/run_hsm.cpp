@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "tools/hsm/run_hsm.h"
+
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+#include "core/file_guard.h"
+#include "core/program_state.h"
+#include "crypto/keys.h"
+#include "crypto/signature_form.h"
+#include "pipeline/output_file.h"
+#include "pipeline/pipeline.h"
+
+#if RAVEL_HAVE_PKCS11
+#include "pkcs11/token.h"
+#endif
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage:\n"
+    "  Ravelhsm sign   <pkcs11 URI> <info file> <boot file>\n"
+    "  Ravelhsm digest <info file> <boot file> <digest file>\n"
+    "  Ravelhsm attach <info file> <boot file> <signature file>\n"
+    "  Ravelhsm public <pkcs11 URI>\n"
+    "  sign    signs with the private key a PKCS#11 token holds, named by the URI\n"
+    "  digest  writes the 32 bytes of the INFO block's SHA-256 for an external signer\n"
+    "  attach  checks the external signer's signature (DER or 64 bytes r and s) and writes the image\n"
+    "  public  prints the token's public key as PUBLIC_KEY_1 and PUBLIC_KEY_2 lines\n";
+
+// A signature file is a few dozen bytes; anything much larger is no signature.
+constexpr std::size_t kMaxSignatureFileSize = 256;
+
+int KeepDigest(const Sha256Digest& infoDigest, void* context) {
+  *static_cast<Sha256Digest*>(context) = infoDigest;
+  return 0;
+}
+
+int AttachSignatureFile(const Sha256Digest& infoDigest, void* context) {
+  const auto* path = static_cast<const char*>(context);
+  std::array<std::uint8_t, kMaxSignatureFileSize + 1> bytes{};
+  std::size_t size = 0;
+  {
+    const FileGuard file(std::fopen(path, "rb"));
+    if (!file) {
+      std::printf("Failed to open signature file <%s>!\n", path);
+      return -1;
+    }
+    size = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    if (std::ferror(file.get()) != 0) {
+      std::printf("Failed to read signature file <%s>!\n", path);
+      return -1;
+    }
+  }
+  RawSignature signature{};
+  if (size > kMaxSignatureFileSize || DecodeSignature(std::span(bytes).first(size), signature) != 0) {
+    std::printf("Signature file <%s> is neither a DER ECDSA signature nor the 64 bytes of r and s!\n", path);
+    return -1;
+  }
+  PublicKeyBytes publicKey{};
+  if (PublicKeyFromPublicTexts(InfoSettings.PUBLIC_KEY_1.data(), InfoSettings.PUBLIC_KEY_2.data(),
+                               publicKey) != 0) {
+    return -1;
+  }
+  return AttachSignature(infoDigest, signature, publicKey);
+}
+
+#if RAVEL_HAVE_PKCS11
+
+int SignWithTokenKey(const Sha256Digest& infoDigest, void* context) {
+  const auto* uri = static_cast<const char*>(context);
+  RawSignature signature{};
+  TokenPublicKey tokenKey{false, {}};
+  if (SignWithToken(uri, infoDigest, signature, tokenKey) != 0) {
+    return -1;
+  }
+  // The information file's public key, when it gives one, must be the
+  // token's; where the token gives none, it is the one the check uses.
+  const char* x = InfoSettings.PUBLIC_KEY_1.data();
+  const char* y = InfoSettings.PUBLIC_KEY_2.data();
+  PublicKeyBytes publicKey = tokenKey.key;
+  if (x[0] != '\0' || y[0] != '\0') {
+    PublicKeyBytes given{};
+    if (PublicKeyFromPublicTexts(x, y, given) != 0) {
+      return -1;
+    }
+    if (tokenKey.present && given != tokenKey.key) {
+      std::printf("PUBLIC_KEY_1 and PUBLIC_KEY_2 of the information file are not the token's public key!\n");
+      return -1;
+    }
+    publicKey = given;
+  } else if (!tokenKey.present) {
+    std::printf(
+        "The token gives no public key for this key: put PUBLIC_KEY_1 and PUBLIC_KEY_2 in the "
+        "information file!\n");
+    return -1;
+  }
+  return AttachSignature(infoDigest, signature, publicKey);
+}
+
+int PrintTokenPublicKey(const char* uri) {
+  PublicKeyBytes publicKey{};
+  if (ReadTokenPublicKey(uri, publicKey) != 0) {
+    return -1;
+  }
+  PrintKeyLines(nullptr, publicKey);
+  return 0;
+}
+
+#else
+
+int NoPkcs11() {
+  std::printf("PKCS#11 is not available in this build of Ravelhsm: use digest and attach!\n");
+  return -1;
+}
+
+#endif
+
+ImageRequest Request(const char* infoPath, const char* bootPath, InfoSigner signer, const char* failure) {
+  return {infoPath, bootPath, SecretEcho::Hidden, signer, failure, true, nullptr};
+}
+
+int Digest(const char* infoPath, const char* bootPath, const char* digestPath) {
+  Sha256Digest infoDigest{};
+  ImageRequest request = Request(infoPath, bootPath, {KeepDigest, &infoDigest}, "Make info image failed!\n");
+  request.writeImage = false;
+  if (BuildSecureBootImage(request) != 0) {
+    return -1;
+  }
+  return WriteOutputFile(digestPath, {infoPath, bootPath}, infoDigest.data(), infoDigest.size());
+}
+
+int Attach(const char* infoPath, const char* bootPath, const char* signaturePath) {
+  // The signer's state is the path; it is only read.
+  void* path = const_cast<char*>(signaturePath);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+  ImageRequest request =
+      Request(infoPath, bootPath, {AttachSignatureFile, path}, "Attach signature failed!\n");
+  request.otherInput = signaturePath;
+  return BuildSecureBootImage(request);
+}
+
+int Sign([[maybe_unused]] const char* uri, [[maybe_unused]] const char* infoPath,
+         [[maybe_unused]] const char* bootPath) {
+#if RAVEL_HAVE_PKCS11
+  void* context = const_cast<char*>(uri);  // NOLINT(cppcoreguidelines-pro-type-const-cast): only read
+  return BuildSecureBootImage(
+      Request(infoPath, bootPath, {SignWithTokenKey, context}, "Sign with token failed!\n"));
+#else
+  return NoPkcs11();
+#endif
+}
+
+int Public([[maybe_unused]] const char* uri) {
+#if RAVEL_HAVE_PKCS11
+  return PrintTokenPublicKey(uri);
+#else
+  return NoPkcs11();
+#endif
+}
+
+}  // namespace
+
+int RunHsm(int argc, const char* const* argv) {
+  const std::string_view command = argc > 1 ? argv[1] : "";
+  if (command == "sign" && argc == 5) {
+    return Sign(argv[2], argv[3], argv[4]);
+  }
+  if (command == "digest" && argc == 5) {
+    return Digest(argv[2], argv[3], argv[4]);
+  }
+  if (command == "attach" && argc == 5) {
+    return Attach(argv[2], argv[3], argv[4]);
+  }
+  if (command == "public" && argc == 3) {
+    return Public(argv[2]);
+  }
+  std::printf("%s", kUsage);
+  return -1;
+}
