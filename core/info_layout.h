@@ -37,6 +37,7 @@ inline constexpr std::size_t kInfoWordSize = 4;
 inline constexpr std::size_t kInfoNumberSize = 32;  // digest, r and s: big-endian 256-bit numbers
 
 inline constexpr std::size_t kInfoBlockSize = 0x110;
+inline constexpr std::size_t kHeaderWordsSize = kHeaderEnd - kHeaderMagicOffset;
 inline constexpr std::size_t kInfoSignedLength = kInfoSignatureROffset;  // everything before r
 
 inline constexpr std::uint32_t kInfoFormatValue = 1;
@@ -59,6 +60,21 @@ static_assert(kInfoBlockSize == 272);
 static_assert(kInfoImageDescSizeValue ==
               kInfoImageDescPadOffset + kInfoImageDescPadSize - kInfoCodeExeAddrOffset);
 static_assert(kInfoDigestDescSizeValue == kInfoImageDigestOffset - kInfoDigestDescPadOffset);
+
+// The 272-byte INFO block and the 16 bytes of header words, as bytes.
+using InfoBlockData = std::array<std::uint8_t, kInfoBlockSize>;
+using HeaderWords = std::array<std::uint8_t, kHeaderWordsSize>;
+
+// The numbers the block carries: a SHA-256 digest, an ECDSA P-256 signature
+// as r ‖ s, and (outside the block) a public key as X ‖ Y, each number 32
+// big-endian bytes.
+inline constexpr std::size_t kSha256Size = 32;
+inline constexpr std::size_t kP256NumberSize = 32;
+static_assert(kSha256Size == kInfoNumberSize && kP256NumberSize == kInfoNumberSize);
+using Sha256Digest = std::array<std::uint8_t, kSha256Size>;
+using RawSignature = std::array<std::uint8_t, 2 * kP256NumberSize>;
+using PublicKeyBytes = std::array<std::uint8_t, 2 * kP256NumberSize>;
+using PrivateKeyBytes = std::array<std::uint8_t, kP256NumberSize>;
 
 inline std::uint32_t GetLe32(std::span<const std::uint8_t> bytes, std::size_t offset) {
   const auto word = bytes.subspan(offset, kInfoWordSize);

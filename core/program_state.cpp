@@ -8,3 +8,8 @@ InfoSettingsData InfoSettings{kDefaultInfoAddr, {}, {}, {}, {}, false};
 void ResetInfoSettings() {
   InfoSettings = InfoSettingsData{kDefaultInfoAddr, {}, {}, {}, {}, false};
 }
+
+void ResetProgramState() {
+  InfoBlock.fill(0);
+  ResetInfoSettings();
+}

@@ -12,7 +12,10 @@
 // An image must be strictly shorter than this; the buffer is one byte larger
 // than the largest image so that a too-long file can be told apart.
 inline constexpr std::size_t kBootImageCapacity = 0x40000;
-inline constexpr std::size_t kKeyTextSize = 68;  // 64 characters, NUL, slack
+// A key text holds 64 characters and the NUL. The buffer is 68 bytes, the size
+// every text of the information file has always had: the three bytes of slack
+// are never written, and keep each text a whole number of 32-bit words.
+inline constexpr std::size_t kKeyTextSize = 68;
 inline constexpr std::size_t kKeyTextMaxChars = 64;
 
 struct BootImageData {
@@ -20,7 +23,6 @@ struct BootImageData {
   std::int32_t length;
 };
 
-using InfoBlockData = std::array<std::uint8_t, kInfoBlockSize>;
 using KeyText = std::array<char, kKeyTextSize>;
 
 // CODE_EXE_ADDR has no field here: it lives in the INFO block at
@@ -42,6 +44,9 @@ extern InfoSettingsData InfoSettings;
 
 // Puts InfoSettings back to their initial values: INFO_ADDR 0xFFFFFFFF, texts empty.
 void ResetInfoSettings();
+
+// Clears the INFO block and resets the settings: the start of every run.
+void ResetProgramState();
 
 inline std::uint32_t CodeExeAddr() {
   return GetLe32(InfoBlock, kInfoCodeExeAddrOffset);

@@ -10,7 +10,12 @@
 #include <span>
 #include <string_view>
 
+// The nonce buffer keeps the size it has always had, 66 bytes, although a
+// RANDOM_K of at most 64 characters fills no more than its first 32.
 inline constexpr std::size_t kNonceBufferSize = 66;
+// A generated nonce is 30 bytes (60 digits): the signature library asks for
+// 32, so its two least significant bytes come from the random source through
+// FixedKSource, as they always have.
 inline constexpr std::size_t kGeneratedNonceBytes = 30;
 
 struct NonceState {

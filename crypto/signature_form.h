@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "infoblock/info_image.h"
+#include "core/info_layout.h"
 
 // Reads a signature in either form into r ‖ s. DER must be strict (minimal
 // lengths and integers, nothing after the sequence) with r and s each at

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// A whole run, signing included: an arbitrary information file and an image
-// of up to 256 KiB. Any exit status is fine; a crash, a hang or a sanitizer
-// report is not, and neither is a failed run that leaves an output file.
+// A whole run, signing included, through the steps Ravelsign's driver calls:
+// an arbitrary information file and an image of up to 256 KiB. Any exit status is fine; a crash, a hang or a
+// sanitizer report is not, and neither is a failed run that leaves an output file.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/program_state.h"
 #include "fuzz/fuzz_support.h"
-#include "tools/sign/run_sign.h"
+#include "infoblock/info_image.h"
+#include "pipeline/pipeline.h"
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   fuzzsupport::SilenceStdout();
@@ -30,8 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzsupport::WriteScratchFile(boot, image.data(), image.size());
   std::remove(output.c_str());
 
-  const char* argv[] = {"Ravelsign", info.c_str(), boot.c_str()};
-  const int status = RunSign(3, argv);
+  OutputName outputName{};
+  const int status =
+      PrepareSecureBootImage(info.c_str(), boot.c_str(), SecretEcho::Shown, &outputName) == 0 &&
+              MakeInfoImage() == 0
+          ? WriteSecureBootImage(outputName, {info.c_str(), boot.c_str()})
+          : -1;
   std::fflush(stdout);
   if ((status == 0) != std::filesystem::exists(output)) {
     std::abort();

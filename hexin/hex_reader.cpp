@@ -112,6 +112,37 @@ struct RecordReader {
   std::array<std::uint8_t, kMaxRecordData> data;  // a record's data, unless it went straight into memory
 };
 
+// Acts on a record whose form and checksum are good: stores its data (unless
+// it went straight into memory), or takes its address or its end. Returns the
+// problem, or nullptr.
+const char* ApplyRecord(RecordReader& reader, const std::array<std::uint8_t, 4>& head, std::uint32_t address,
+                        bool stored) {
+  const auto data = std::span(reader.data).first(head[0]);
+  switch (head[3]) {
+    case kData:
+      if (!stored) {
+        StoreHexBytes(reader.memory, address, data);
+      }
+      return nullptr;
+    case kEndOfFile:
+      reader.ended = true;
+      return head[0] != 0 ? "end-of-file record with data" : nullptr;
+    case kExtendedSegmentAddress:
+    case kExtendedLinearAddress:
+      if (head[0] != 2) {
+        return "address record of the wrong length";
+      }
+      reader.base = static_cast<std::uint32_t>((data[0] << 8U) | data[1])
+                    << (head[3] == kExtendedLinearAddress ? 16U : 4U);
+      return nullptr;
+    case kStartSegmentAddress:
+    case kStartLinearAddress:
+      return head[0] != 4 ? "start address record of the wrong length" : nullptr;
+    default:
+      return "unknown record type";
+  }
+}
+
 // Takes one line; returns the problem, or nullptr. A line too long for any
 // record still has every character checked first, so that its problem is
 // named as for a short one.
@@ -166,30 +197,7 @@ const char* TakeLine(RecordReader& reader, std::string_view line) {
   if ((sums.sum & 0xFFU) != 0) {
     return "bad checksum";
   }
-  const auto data = std::span(reader.data).first(head[0]);
-  switch (head[3]) {
-    case kData:
-      if (!stored) {
-        StoreHexBytes(reader.memory, address, data);
-      }
-      return nullptr;
-    case kEndOfFile:
-      reader.ended = true;
-      return head[0] != 0 ? "end-of-file record with data" : nullptr;
-    case kExtendedSegmentAddress:
-    case kExtendedLinearAddress:
-      if (head[0] != 2) {
-        return "address record of the wrong length";
-      }
-      reader.base = static_cast<std::uint32_t>((data[0] << 8U) | data[1])
-                    << (head[3] == kExtendedLinearAddress ? 16U : 4U);
-      return nullptr;
-    case kStartSegmentAddress:
-    case kStartLinearAddress:
-      return head[0] != 4 ? "start address record of the wrong length" : nullptr;
-    default:
-      return "unknown record type";
-  }
+  return ApplyRecord(reader, head, address, stored);
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "infoblock/device_checks.h"
 
-#include <mbedtls/bignum.h>
-#include <mbedtls/ecdsa.h>
-#include <mbedtls/ecp.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "core/program_state.h"
-#include "infoblock/info_image.h"
+#include "crypto/ecdsa.h"
+#include "crypto/sha256.h"
 
 namespace {
 
@@ -47,7 +44,7 @@ bool CheckHeaderWords(const std::optional<HeaderWords>& words, std::uint32_t cod
   return ok;
 }
 
-bool CheckInfoBlockWords(const std::optional<InfoBlockBytes>& block, std::optional<std::uint32_t> infoAddr,
+bool CheckInfoBlockWords(const std::optional<InfoBlockData>& block, std::optional<std::uint32_t> infoAddr,
                          std::uint32_t codeExeAddr) {
   if (!infoAddr) {
     std::printf("2. INFO block: no INFO address known: FAILED\n");
@@ -70,7 +67,7 @@ bool CheckInfoBlockWords(const std::optional<InfoBlockBytes>& block, std::option
   return ok;
 }
 
-bool CheckImageDigest(const std::optional<InfoBlockBytes>& block, std::span<const std::uint8_t> image,
+bool CheckImageDigest(const std::optional<InfoBlockData>& block, std::span<const std::uint8_t> image,
                       bool imagePresent) {
   if (!block) {
     std::printf("3. Image SHA-256: no INFO block: FAILED\n");
@@ -94,31 +91,16 @@ bool CheckImageDigest(const std::optional<InfoBlockBytes>& block, std::span<cons
   return ok;
 }
 
-bool CheckInfoSignature(const std::optional<InfoBlockBytes>& block, const char* publicX,
-                        const char* publicY) {
+bool CheckInfoSignature(const std::optional<InfoBlockData>& block, const char* publicX, const char* publicY) {
   if (!block) {
     std::printf("4. ECDSA P-256 signature: no INFO block: FAILED\n");
     return false;
   }
   Sha256Digest digest{};
-  mbedtls_ecp_group group;
-  mbedtls_ecp_point publicKey;
-  mbedtls_mpi r;
-  mbedtls_mpi s;
-  mbedtls_ecp_group_init(&group);
-  mbedtls_ecp_point_init(&publicKey);
-  mbedtls_mpi_init(&r);
-  mbedtls_mpi_init(&s);
-  const bool ok = Sha256(std::span(*block).first(kInfoSignedLength), digest) == 0 &&
-                  mbedtls_ecp_group_load(&group, MBEDTLS_ECP_DP_SECP256R1) == 0 &&
-                  mbedtls_ecp_point_read_string(&publicKey, 16, publicX, publicY) == 0 &&
-                  mbedtls_mpi_read_binary(&r, &(*block)[kInfoSignatureROffset], kInfoNumberSize) == 0 &&
-                  mbedtls_mpi_read_binary(&s, &(*block)[kInfoSignatureSOffset], kInfoNumberSize) == 0 &&
-                  mbedtls_ecdsa_verify(&group, digest.data(), digest.size(), &publicKey, &r, &s) == 0;
-  mbedtls_mpi_free(&s);
-  mbedtls_mpi_free(&r);
-  mbedtls_ecp_point_free(&publicKey);
-  mbedtls_ecp_group_free(&group);
+  const bool ok =
+      Sha256(std::span(*block).first(kInfoSignedLength), digest) == 0 &&
+      SignatureVerifies(digest, std::span(*block).subspan(kInfoSignatureROffset, 2 * kInfoNumberSize),
+                        publicX, publicY);
   std::printf("4. ECDSA P-256 signature over info SHA-256 ");
   PrintHex(digest);
   std::printf(": %s\n", Verdict(ok));

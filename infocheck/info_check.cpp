@@ -9,9 +9,11 @@
 
 #include "core/file_guard.h"
 #include "core/hex_digit.h"
-#include "crypto/keys.h"
+#include "core/program_state.h"
+#include "core/scope_guard.h"
+#include "crypto/ecdsa.h"
+#include "crypto/key_texts.h"
 #include "infofile/info_file.h"
-#include "platform/wipe.h"
 
 namespace {
 
@@ -19,11 +21,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::size_t KeyIndex(InfoKey key) {
   return static_cast<std::size_t>(key);
-}
-
-// RANDOM_K, PRIVATE_KEY, PUBLIC_KEY_1 and PUBLIC_KEY_2 follow the two numbers.
-std::size_t TextIndex(InfoKey key) {
-  return KeyIndex(key) - KeyIndex(InfoKey::RandomK);
 }
 
 std::string Describe(char c) {
@@ -100,7 +97,6 @@ struct CheckState {
   bool firstPiece;
   std::array<std::vector<std::size_t>, kInfoKeyCount> occurrences;
   std::array<std::size_t, kInfoKeyCount> inEffect;  // the line whose value is in effect, 0 for none
-  InfoFileModel& model;
 };
 
 void Add(CheckState& state, std::size_t line, std::string text) {
@@ -188,7 +184,6 @@ void CheckKeyLine(CheckState& state, const InfoLineReport& report, std::size_t l
 
   if (IsNumberKey(report.key)) {
     const HexNumber number = ScanHexNumber(report.value);
-    (report.key == InfoKey::CodeExeAddr ? state.model.codeExeAddr : state.model.infoAddr) = report.number;
     if (!number.read) {
       Add(state, line,
           name + " has no hex number in '" + std::string(report.value) + "': " + name + " keeps " +
@@ -204,9 +199,6 @@ void CheckKeyLine(CheckState& state, const InfoLineReport& report, std::size_t l
     return;
   }
   state.inEffect[k] = line;
-  KeyText& kept = state.model.texts[TextIndex(report.key)];
-  kept.fill('\0');
-  report.stored.copy(kept.data(), std::min(report.stored.size(), kKeyTextMaxChars));
   if (report.value.size() > kKeyTextMaxChars) {
     Add(state, line,
         name + " is cut at 64 characters: '" + std::string(report.value.substr(kKeyTextMaxChars)) +
@@ -339,9 +331,9 @@ void CheckWholeFile(CheckState& state) {
     }
   }
   const auto line = [&](InfoKey key) { return state.inEffect[KeyIndex(key)]; };
-  const std::string_view privateKey = state.model.texts[TextIndex(InfoKey::PrivateKey)].data();
-  const std::string_view x = state.model.texts[TextIndex(InfoKey::PublicKey1)].data();
-  const std::string_view y = state.model.texts[TextIndex(InfoKey::PublicKey2)].data();
+  const std::string_view privateKey = InfoSettings.PRIVATE_KEY.data();
+  const std::string_view x = InfoSettings.PUBLIC_KEY_1.data();
+  const std::string_view y = InfoSettings.PUBLIC_KEY_2.data();
   const KeyNumber privateNumber = ReadKeyNumber(privateKey.data());
   // A text that does not read whole has its finding already.
   const bool privateUsable = !privateKey.empty() && privateNumber.whole && !privateNumber.negative;
@@ -397,8 +389,8 @@ int CheckBootFile(CheckState& state, const char* bootPath) {
   }
   // Both ranges wrap past 2^32 as the HEX file does.
   const std::uint64_t rounded = (size + 15) / 16 * 16;
-  const std::uint32_t code = state.model.codeExeAddr;
-  const std::uint32_t info = state.model.infoAddr;
+  const std::uint32_t code = CodeExeAddr();
+  const std::uint32_t info = InfoSettings.INFO_ADDR;
   if (rounded != 0 && (static_cast<std::uint32_t>(info - code) < rounded ||
                        static_cast<std::uint32_t>(code - info) < kInfoBlockSize)) {
     Add(state, 0,
@@ -411,17 +403,12 @@ int CheckBootFile(CheckState& state, const char* bootPath) {
 
 }  // namespace
 
-int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::string>& findings,
-                  InfoFileModel& model) {
-  model = InfoFileModel{0, kDefaultInfoAddr, {}};
-  CheckState state{{}, 1, false, true, {}, {}, model};
-  InfoBlock.fill(0);
-  ResetInfoSettings();
+int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::string>& findings) {
+  CheckState state{{}, 1, false, true, {}, {}};
+  ResetProgramState();
+  const ScopeGuard wipe([] { WipeSigningSecrets(); });
   const InfoReadObserver observer{OnLine, &state};
-  const int read = ParseInfoFile(infoPath, SecretEcho::Silent, &observer);
-  WipeSecret(InfoSettings.PRIVATE_KEY);
-  WipeSecret(InfoSettings.RANDOM_K);
-  if (read != 0) {
+  if (ParseInfoFile(infoPath, SecretEcho::Silent, &observer) != 0) {
     return -1;
   }
   CheckWholeFile(state);

@@ -4,18 +4,50 @@
 #include <cstdio>
 
 #include "core/program_state.h"
+#include "crypto/ecdsa.h"
 #include "hexout/hex_writer.h"
+#include "infoblock/info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_file.h"
-#include "pipeline/output_name.h"
-#include "platform/wipe.h"
 
-namespace {
+int PrepareSecureBootImage(const char* infoPath, const char* bootPath, SecretEcho secrets,
+                           OutputName* outputName) {
+  ResetProgramState();
+  if (ReadBootImage(bootPath) != 0) {
+    std::printf("Read boot image file failed!\n");
+    return -1;
+  }
+  if (outputName != nullptr && MakeOutputName(bootPath, *outputName) != 0) {
+    std::printf("Output file name is too long for <%s>!\n", bootPath);
+    return -1;
+  }
+  const int parsed = ParseInfoFile(infoPath, secrets);
+  if (parsed != 0 || secrets != SecretEcho::Shown) {
+    WipeSigningSecrets();
+  }
+  if (parsed != 0) {
+    std::printf("Parse information file failed!\n");
+    return -1;
+  }
+  WriteImageHeaderWords();
+  return 0;
+}
 
-// Creates the output file and writes the image, the INFO block and the
-// end-of-file record. Any failed write or close removes the partial file.
-int WriteSecureBootImage(const char* name, const ImageRequest& request) {
-  std::FILE* file = CreateOutputFile(name, {request.infoPath, request.bootPath, request.otherInput});
+int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* outputName,
+                      Sha256Digest& infoDigest) {
+  if (PrepareSecureBootImage(infoPath, bootPath, SecretEcho::Hidden, outputName) != 0) {
+    return -1;
+  }
+  if (HashInfoBlock(infoDigest) != 0) {
+    std::printf("Make info image failed!\n");
+    return -1;
+  }
+  return 0;
+}
+
+int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs) {
+  const char* name = outputName.data();
+  std::FILE* file = CreateOutputFile(name, inputs);
   if (file == nullptr) {
     return -1;
   }
@@ -23,45 +55,9 @@ int WriteSecureBootImage(const char* name, const ImageRequest& request) {
                        WriteHexRecords(file, InfoSettings.INFO_ADDR, InfoBlock,
                                        static_cast<std::int32_t>(InfoBlock.size())) == 0 &&
                        WriteHexEndOfFile(file) == 0;
-  return CloseOutputFile(file, name, written);
-}
-
-}  // namespace
-
-int BuildSecureBootImage(const ImageRequest& request) {
-  InfoBlock.fill(0);
-  ResetInfoSettings();
-
-  if (ReadBootImage(request.bootPath) != 0) {
-    std::printf("Read boot image file failed!\n");
+  if (CloseOutputFile(file, name, written) != 0) {
     return -1;
   }
-  OutputName outputName{};
-  if (request.writeImage && MakeOutputName(request.bootPath, outputName) != 0) {
-    std::printf("Output file name is too long for <%s>!\n", request.bootPath);
-    return -1;
-  }
-  const int parsed = ParseInfoFile(request.infoPath, request.secrets);
-  if (request.secrets != SecretEcho::Shown) {
-    // A tool that signs elsewhere needs no secret: drop whatever the file held.
-    WipeSecret(InfoSettings.PRIVATE_KEY);
-    WipeSecret(InfoSettings.RANDOM_K);
-  }
-  if (parsed != 0) {
-    std::printf("Parse information file failed!\n");
-    return -1;
-  }
-  WriteImageHeaderWords();
-  if (MakeInfoImage(request.signer) != 0) {
-    std::printf("%s", request.signFailure);
-    return -1;
-  }
-  if (!request.writeImage) {
-    return 0;
-  }
-  if (WriteSecureBootImage(outputName.data(), request) != 0) {
-    return -1;
-  }
-  std::printf("Output secure boot image: %s\n", outputName.data());
+  std::printf("Output secure boot image: %s\n", name);
   return 0;
 }

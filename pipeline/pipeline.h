@@ -1,25 +1,35 @@
 // SPDX-License-Identifier: Apache-2.0
 // The steps that build a signed secure boot image, shared by every tool that
-// makes one: Ravelsign with the key from the information file, Ravelhsm with
-// a token or a signature made elsewhere.
+// makes one. A driver calls them in order:
+//   1. prepare the INFO block: PrepareSecureBootImage (read, load, mark), and
+//      for a tool that signs elsewhere PrepareInfoDigest (also fill and hash);
+//   2. sign, in one of four ways: with the information file's key
+//      (MakeInfoImage), with a token, with a signature made elsewhere
+//      (AttachSignature), or not at all (Ravelhsm digest);
+//   3. write the image: WriteSecureBootImage.
+// Each step prints its message and the run's summary line when it fails.
 #pragma once
 
-#include "infoblock/info_image.h"
-#include "infofile/info_file.h"
+#include <initializer_list>
 
-struct ImageRequest {
-  const char* infoPath;
-  const char* bootPath;
-  SecretEcho secrets;  // Hidden: the secrets are neither echoed nor kept
-  InfoSigner signer;
-  const char* signFailure;  // the summary line when MakeInfoImage fails
-  bool writeImage;          // false: stop once the INFO block is signed
-  const char* otherInput;   // a further input that the output must not replace, or nullptr
-};
+#include "core/info_layout.h"
+#include "infofile/info_file.h"
+#include "pipeline/output_name.h"
 
 // Clears the INFO block and the settings, loads and marks the boot image,
-// derives the output name, reads the information file, fills, hashes and
-// signs the INFO block and writes image, INFO block and end-of-file record as
-// Intel HEX beside the boot image. Each failed step prints its message and the
-// summary line. Returns 0, or -1 when the run stopped.
-int BuildSecureBootImage(const ImageRequest& request);
+// derives the output name (when `outputName` is given), reads the
+// information file, echoing its secrets as `secrets` says (when they are not
+// shown they are wiped at once: such a tool signs elsewhere), and writes the
+// header words. Returns 0, or -1 when the run stopped.
+int PrepareSecureBootImage(const char* infoPath, const char* bootPath, SecretEcho secrets,
+                           OutputName* outputName);
+
+// PrepareSecureBootImage for a tool that signs elsewhere, then fills and
+// hashes the INFO block, giving the digest to sign. Returns 0 or -1.
+int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* outputName,
+                      Sha256Digest& infoDigest);
+
+// Writes the image, the INFO block and the end-of-file record as Intel HEX
+// to `outputName`, never over one of `inputs` (null entries are skipped),
+// and prints "Output secure boot image: <name>". Returns 0 or -1.
+int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs);

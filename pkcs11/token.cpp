@@ -36,21 +36,29 @@ constexpr std::array<NamedCurve, 3> kOtherCurves = {{
     {{0x06, 0x05, 0x2B, 0x81, 0x04, 0x00, 0x0A}, "secp256k1"},
 }};
 
-// Everything one command opens, released in reverse order by CloseAll.
+// Everything one command opens, released in reverse order by CloseAll. It
+// is never copied: `modules` may point into its own `single`.
 struct TokenRun {
-  const char* text;  // the URI as given, only ever printed without its PIN
-  P11KitUri* uri;
-  CK_FUNCTION_LIST* loaded;    // a module loaded from module-path
-  CK_FUNCTION_LIST** modules;  // the registered modules, or {loaded, nullptr}
-  std::array<CK_FUNCTION_LIST*, 2> single;
-  CK_FUNCTION_LIST* module;  // the module of the token chosen
-  CK_SLOT_ID slot;
+  TokenRun() = default;
+  TokenRun(const TokenRun&) = delete;
+  TokenRun& operator=(const TokenRun&) = delete;
+  TokenRun(TokenRun&&) = delete;
+  TokenRun& operator=(TokenRun&&) = delete;
+  ~TokenRun() = default;
+
+  const char* text = nullptr;  // the URI as given, only ever printed without its PIN
+  P11KitUri* uri = nullptr;
+  CK_FUNCTION_LIST* loaded = nullptr;    // a module loaded from module-path
+  CK_FUNCTION_LIST** modules = nullptr;  // the registered modules, or {loaded, nullptr}
+  std::array<CK_FUNCTION_LIST*, 2> single{};
+  CK_FUNCTION_LIST* module = nullptr;  // the module of the token chosen
+  CK_SLOT_ID slot = 0;
   std::string tokenLabel;
-  CK_SESSION_HANDLE session;
-  bool sessionOpen;
-  bool loggedIn;
-  PinText pin;
-  bool pinKnown;
+  CK_SESSION_HANDLE session = 0;
+  bool sessionOpen = false;
+  bool loggedIn = false;
+  PinText pin{};
+  bool pinKnown = false;
 };
 
 void CloseAll(TokenRun& run) {
@@ -156,43 +164,48 @@ bool ModuleMatches(TokenRun& run, CK_FUNCTION_LIST* module) {
   return module->C_GetInfo(&info) == CKR_OK && p11_kit_uri_match_module_info(run.uri, &info) != 0;
 }
 
+// Counts the initialised tokens of `module` that the URI selects, keeping
+// the first one found in the run.
+void MatchTokens(TokenRun& run, CK_FUNCTION_LIST* module, std::size_t& matches) {
+  CK_ULONG count = 0;
+  if (module->C_GetSlotList(CK_TRUE, nullptr, &count) != CKR_OK) {
+    return;
+  }
+  std::vector<CK_SLOT_ID> slots(count);
+  if (module->C_GetSlotList(CK_TRUE, slots.data(), &count) != CKR_OK) {
+    return;
+  }
+  slots.resize(count);
+  const CK_SLOT_ID wantedSlot = p11_kit_uri_get_slot_id(run.uri);
+  for (const CK_SLOT_ID slot : slots) {
+    CK_SLOT_INFO slotInfo{};
+    CK_TOKEN_INFO tokenInfo{};
+    // A token that was never initialized holds no key (SoftHSM always offers one).
+    if (module->C_GetSlotInfo(slot, &slotInfo) != CKR_OK ||
+        module->C_GetTokenInfo(slot, &tokenInfo) != CKR_OK ||
+        (tokenInfo.flags & CKF_TOKEN_INITIALIZED) == 0 ||
+        p11_kit_uri_match_slot_info(run.uri, &slotInfo) == 0 ||
+        p11_kit_uri_match_token_info(run.uri, &tokenInfo) == 0 ||
+        (wantedSlot != static_cast<CK_SLOT_ID>(-1) && wantedSlot != slot)) {
+      continue;
+    }
+    if (++matches == 1) {
+      run.module = module;
+      run.slot = slot;
+      run.tokenLabel = SpacePadded(tokenInfo.label, sizeof(tokenInfo.label));
+    }
+  }
+}
+
 // Walks every slot with a token of every module and keeps the one token the
 // URI selects.
 int ChooseToken(TokenRun& run) {
   std::size_t matches = 0;
   bool anyModule = false;
   for (CK_FUNCTION_LIST** module = run.modules; *module != nullptr; ++module) {
-    if (!ModuleMatches(run, *module)) {
-      continue;
-    }
-    anyModule = true;
-    CK_ULONG count = 0;
-    if ((*module)->C_GetSlotList(CK_TRUE, nullptr, &count) != CKR_OK) {
-      continue;
-    }
-    std::vector<CK_SLOT_ID> slots(count);
-    if ((*module)->C_GetSlotList(CK_TRUE, slots.data(), &count) != CKR_OK) {
-      continue;
-    }
-    slots.resize(count);
-    for (const CK_SLOT_ID slot : slots) {
-      CK_SLOT_INFO slotInfo{};
-      CK_TOKEN_INFO tokenInfo{};
-      const CK_SLOT_ID wantedSlot = p11_kit_uri_get_slot_id(run.uri);
-      // A token that was never initialized holds no key (SoftHSM always offers one).
-      if ((*module)->C_GetSlotInfo(slot, &slotInfo) != CKR_OK ||
-          (*module)->C_GetTokenInfo(slot, &tokenInfo) != CKR_OK ||
-          (tokenInfo.flags & CKF_TOKEN_INITIALIZED) == 0 ||
-          p11_kit_uri_match_slot_info(run.uri, &slotInfo) == 0 ||
-          p11_kit_uri_match_token_info(run.uri, &tokenInfo) == 0 ||
-          (wantedSlot != static_cast<CK_SLOT_ID>(-1) && wantedSlot != slot)) {
-        continue;
-      }
-      if (++matches == 1) {
-        run.module = *module;
-        run.slot = slot;
-        run.tokenLabel = SpacePadded(tokenInfo.label, sizeof(tokenInfo.label));
-      }
+    if (ModuleMatches(run, *module)) {
+      anyModule = true;
+      MatchTokens(run, *module, matches);
     }
   }
   if (!anyModule) {
@@ -477,15 +490,12 @@ int Sign(TokenRun& run, CK_OBJECT_HANDLE key, const Sha256Digest& digest, RawSig
   return 0;
 }
 
-TokenRun NewRun(const char* uri) {
-  return TokenRun{uri, nullptr, nullptr, nullptr, {}, nullptr, 0, {}, 0, false, false, {}, false};
-}
-
 }  // namespace
 
 int SignWithToken(const char* uri, const Sha256Digest& digest, RawSignature& signature,
                   TokenPublicKey& publicKey) {
-  TokenRun run = NewRun(uri);
+  TokenRun run;
+  run.text = uri;
   const ScopeGuard close([&] { CloseAll(run); });
   CK_OBJECT_HANDLE key = 0;
   if (ParseUri(run) != 0 || LoadModules(run) != 0 || ChooseToken(run) != 0 || Login(run, CKU_USER) != 0 ||
@@ -501,7 +511,8 @@ int SignWithToken(const char* uri, const Sha256Digest& digest, RawSignature& sig
 }
 
 int ReadTokenPublicKey(const char* uri, PublicKeyBytes& publicKey) {
-  TokenRun run = NewRun(uri);
+  TokenRun run;
+  run.text = uri;
   const ScopeGuard close([&] { CloseAll(run); });
   CK_OBJECT_HANDLE key = 0;
   if (ParseUri(run) != 0 || LoadModules(run) != 0 || ChooseToken(run) != 0 ||

@@ -6,7 +6,7 @@
 // every path; the PIN is wiped after the last login.
 #pragma once
 
-#include "infoblock/info_image.h"
+#include "core/info_layout.h"
 
 // The token's public key for the key the URI names, when it gives one.
 struct TokenPublicKey {

@@ -1,8 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/wipe.h"
 
-#include <mbedtls/platform_util.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstring>
+#endif
 
 void WipeBytes(void* data, std::size_t size) {
-  mbedtls_platform_zeroize(data, size);
+#ifdef _WIN32
+  SecureZeroMemory(data, size);
+#else
+  explicit_bzero(data, size);
+#endif
 }

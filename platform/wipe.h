@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-// Wiping of secrets (key texts, nonce, line buffers that held them) in a way
-// the compiler may not optimise away.
+// Wiping of secrets (key texts, nonce, PIN, line buffers that held them) in a
+// way the compiler may not optimise away.
 #pragma once
 
 #include <array>
 #include <cstddef>
 
+// explicit_bzero on Linux, SecureZeroMemory on Windows.
 void WipeBytes(void* data, std::size_t size);
 
 template <typename T, std::size_t N>

@@ -37,11 +37,14 @@ cmake --preset sanitize -DRAVEL_WERROR="$werror" >/dev/null
 cmake --build --preset sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
 
-step "clang-tidy"
-mapfile -t sources < <(git ls-files 'core/*.cpp' 'platform/*.cpp' 'crypto/*.cpp' 'infoblock/*.cpp' 'infofile/*.cpp' \
-                                    'hexout/*.cpp' 'hexin/*.cpp' 'pipeline/*.cpp' 'pkcs11/*.cpp' 'infocheck/*.cpp' \
-                                    'tools/*/*.cpp')
-run-clang-tidy -p build -quiet -j "$jobs" "${sources[@]}" >build/clang-tidy.log 2>&1 || {
+step "Layering and clang-tidy"
+scripts/check-layers.sh
+mapfile -t folders < <(grep -E '^[a-z]' cmake/source-folders.txt)
+mapfile -t sources < <(git ls-files "${folders[@]/%//*.cpp}")
+# Headers are checked where the tool's own sources include them.
+header_filter="/($(IFS='|'; echo "${folders[*]}"))/"
+run-clang-tidy -p build -quiet -j "$jobs" -header-filter="$header_filter" "${sources[@]}" \
+  >build/clang-tidy.log 2>&1 || {
   grep -E 'warning:|error:' build/clang-tidy.log | head -n 50
   echo "clang-tidy found problems"
   exit 1

@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::Bytes;
+using Words = std::vector<std::string>;
 
 const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
 constexpr const char* kSoftHsmModule = "/usr/lib/softhsm/libsofthsm2.so";
@@ -46,7 +47,7 @@ bool OnWindows() {
 }
 
 // Splits a CASE line into words; "..." is one word with C escapes.
-std::vector<std::string> Words(const std::string& line) {
+Words SplitWords(const std::string& line) {
   std::vector<std::string> words;
   for (std::size_t at = 0; at < line.size();) {
     if (line[at] == ' ') {
@@ -125,7 +126,7 @@ struct CaseRun {
     return testsupport::RunCommand(prefix + command + " </dev/null");
   }
 
-  void Run(const std::vector<std::string>& words) {
+  void Run(const Words& words) {
     std::vector<std::string> arguments;
     for (std::size_t i = 2; i < words.size(); ++i) {
       arguments.push_back(Expand(words[i]));
@@ -203,119 +204,157 @@ struct CaseRun {
     testsupport::WriteBytes(At(out), Bytes(text.begin(), text.end()));
   }
 
-  // One step; returns false when the rest of the case does not apply here.
-  bool Step(std::vector<std::string> words, int lineNumber) {
-    const std::string where = source.filename().string() + "/CASE:" + std::to_string(lineNumber);
-    if (words[0] == "linux:" || words[0] == "windows:") {
-      if ((words[0] == "windows:") != OnWindows()) {
-        return true;
-      }
-      words.erase(words.begin());
-    }
-    const std::string& verb = words[0];
-    SCOPED_TRACE(where + ": " + verb);
-    if (verb == "linux-only") {
-      return !OnWindows();
-    }
-    if (verb == "image") {
-      testsupport::WriteBytes(At(words[1]), testsupport::PatternImage(Number(words[2]), Number(words[3])));
-    } else if (verb == "write" || verb == "append") {
-      Bytes content = verb == "append" ? testsupport::ReadBytes(At(words[1])) : Bytes();
-      for (std::uint32_t i = 0, times = words.size() > 3 ? Number(words[3]) : 1; i < times; ++i) {
-        content.insert(content.end(), words[2].begin(), words[2].end());
-      }
-      testsupport::WriteBytes(At(words[1]), content);
-    } else if (verb == "mkdir") {
-      fs::create_directories(At(words[1]));
-    } else if (verb == "link") {
-      fs::create_hard_link(At(words[1]), At(words[2]));
-    } else if (verb == "symlink") {
-      fs::create_symlink(words[1], At(words[2]));
-    } else if (verb == "env") {
-      env[words[1]] = Expand(words[2]);
-    } else if (verb == "run") {
-      Run(words);
-    } else if (verb == "status") {
-      EXPECT_EQ(last.status, std::stoi(words[1])) << last.output;
-    } else if (verb == "stdout") {
-      // A golden file's name, or the console itself written out in quotes.
-      const bool named = std::all_of(words[1].begin(), words[1].end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' || c == '_';
-      });
-      if (named) {
-        Golden(words[1], last.output, "the console");
-      } else {
-        EXPECT_EQ(last.output, words[1]);
-      }
-    } else if (verb == "stdout-has") {
-      for (std::size_t i = 1; i < words.size(); ++i) {
-        EXPECT_NE(last.output.find(words[i]), std::string::npos) << words[i] << " not in:\n" << last.output;
-      }
-    } else if (verb == "output") {
-      Golden(words[2], Text(testsupport::ReadBytes(At(words[1]))), words[1]);
-    } else if (verb == "output-sha256") {
-      Golden(words[2], testsupport::OpensslSha256(dir, testsupport::ReadBytes(At(words[1]))) + "\n",
-             words[1]);
-    } else if (verb == "absent") {
-      for (std::size_t i = 1; i < words.size(); ++i) {
-        EXPECT_FALSE(fs::exists(At(words[i]))) << words[i] << " should not exist";
-      }
-    } else if (verb == "same") {
-      EXPECT_TRUE(testsupport::ReadBytes(At(words[1])) == testsupport::ReadBytes(At(words[2])))
-          << words[1] << " and " << words[2] << " differ";
-    } else if (verb == "mode") {
-      EXPECT_EQ(static_cast<unsigned>(fs::status(At(words[1])).permissions() & fs::perms::mask),
-                std::stoul(words[2], nullptr, 8));
-    } else if (verb == "signed") {
-      Signed(words[1], words[2], Number(words[3]), Number(words[4]), words[5]);
-    } else if (verb == "tamper") {
-      Tamper(words[1], Number(words[2]), words[3]);
-    } else if (verb == "tool") {
-      // An independent tool (openssl, pkcs11-tool, srec_cat) making or judging files.
-      std::string command;
-      for (std::size_t i = 1; i < words.size(); ++i) {
-        command += (i > 1 ? " " : "") + testsupport::Quote(Expand(words[i]));
-      }
-      Tool(command);
-    } else if (verb == "save") {
-      testsupport::WriteBytes(At(words[1]), Bytes(last.output.begin(), last.output.end()));
-    } else if (verb == "copy") {
-      fs::copy_file(At(words[1]), At(words[2]), fs::copy_options::overwrite_existing);
-    } else if (verb == "file-size-limit") {
-      limit = "trap '' XFSZ; ulimit -f " + words[1] + "; ";
-    } else if (verb == "same-except-signature") {
-      // Two signed images of the same inputs: equal but for r and s.
-      const std::uint32_t info = Number(words[3]);
-      for (const auto& [start, length] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-               {Number(words[4]), Number(words[5])}, {info, 0x90}, {info + 0xD0, 0x40}}) {
-        EXPECT_TRUE(testsupport::ReadHexIndependently(At(words[1]), start, length) ==
-                    testsupport::ReadHexIndependently(At(words[2]), start, length))
-            << words[1] << " and " << words[2] << " differ at 0x" << std::hex << start;
-      }
-    } else if (verb == "token") {
-      // A SoftHSM token of the case's own, and its keys: DER files, or made on the token.
-      fs::create_directories(At("tokens"));
-      const std::string conf = "directories.tokendir = " + At("tokens") + "\nlog.level = ERROR\n";
-      testsupport::WriteBytes(At("softhsm2.conf"), Bytes(conf.begin(), conf.end()));
-      env["SOFTHSM2_CONF"] = At("softhsm2.conf");
-      Tool("softhsm2-util --init-token --free --label " + words[1] + " --pin " + words[2] +
-           " --so-pin 87654321");
-    } else if (verb == "token-key") {
-      const std::string tool = "pkcs11-tool --module " + std::string(kSoftHsmModule) + " --token-label " +
-                               words[1] + " --login --pin " + words[2] + " --id " + words[3] + " --label " +
-                               words[4];
-      if (words[5].ends_with(".der")) {
-        Tool(tool + " --write-object " + words[5] + " --type privkey");
-        Tool(tool + " --write-object " + words[6] + " --type pubkey");
-      } else {
-        Tool(tool + " --keypairgen --key-type " + words[5] + (words.size() > 6 ? " " + words[6] : ""));
-      }
+  void Stdout(const std::string& expected) {
+    // A golden file's name, or the console itself written out in quotes.
+    const bool named = std::all_of(expected.begin(), expected.end(), [](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' || c == '_';
+    });
+    if (named) {
+      Golden(expected, last.output, "the console");
     } else {
-      ADD_FAILURE() << where << ": unknown step " << verb;
+      EXPECT_EQ(last.output, expected);
     }
-    return true;
   }
+
+  // Two signed images of the same inputs: equal but for r and s.
+  void SameExceptSignature(const Words& w) const {
+    const std::uint32_t info = Number(w[3]);
+    for (const auto& [start, length] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+             {Number(w[4]), Number(w[5])}, {info, 0x90}, {info + 0xD0, 0x40}}) {
+      EXPECT_TRUE(testsupport::ReadHexIndependently(At(w[1]), start, length) ==
+                  testsupport::ReadHexIndependently(At(w[2]), start, length))
+          << w[1] << " and " << w[2] << " differ at 0x" << std::hex << start;
+    }
+  }
+
+  // A SoftHSM token of the case's own.
+  void Token(const Words& w) {
+    fs::create_directories(At("tokens"));
+    const std::string conf = "directories.tokendir = " + At("tokens") + "\nlog.level = ERROR\n";
+    testsupport::WriteBytes(At("softhsm2.conf"), Bytes(conf.begin(), conf.end()));
+    env["SOFTHSM2_CONF"] = At("softhsm2.conf");
+    Tool("softhsm2-util --init-token --free --label " + w[1] + " --pin " + w[2] + " --so-pin 87654321");
+  }
+
+  // A key on that token: DER files written to it, or a pair made on it.
+  void TokenKey(const Words& w) const {
+    const std::string tool = "pkcs11-tool --module " + std::string(kSoftHsmModule) + " --token-label " +
+                             w[1] + " --login --pin " + w[2] + " --id " + w[3] + " --label " + w[4];
+    if (w[5].ends_with(".der")) {
+      Tool(tool + " --write-object " + w[5] + " --type privkey");
+      Tool(tool + " --write-object " + w[6] + " --type pubkey");
+    } else {
+      Tool(tool + " --keypairgen --key-type " + w[5] + (w.size() > 6 ? " " + w[6] : ""));
+    }
+  }
+
+  // An independent tool (openssl, pkcs11-tool, srec_cat) making or judging files.
+  void IndependentTool(const Words& w) const {
+    std::string command;
+    for (std::size_t i = 1; i < w.size(); ++i) {
+      command += (i > 1 ? " " : "") + testsupport::Quote(Expand(w[i]));
+    }
+    Tool(command);
+  }
+
+  void Write(const Words& w) const {
+    Bytes content = w[0] == "append" ? testsupport::ReadBytes(At(w[1])) : Bytes();
+    for (std::uint32_t i = 0, times = w.size() > 3 ? Number(w[3]) : 1; i < times; ++i) {
+      content.insert(content.end(), w[2].begin(), w[2].end());
+    }
+    testsupport::WriteBytes(At(w[1]), content);
+  }
+
+  // One step; returns false when the rest of the case does not apply here.
+  bool Step(Words words, int lineNumber);
 };
+
+// The step verbs of a CASE file (tests/cases/README.md describes each).
+using StepFn = void (*)(CaseRun&, const Words&);
+const std::map<std::string, StepFn>& Verbs() {
+  static const std::map<std::string, StepFn> kVerbs = {
+      {"image",
+       [](CaseRun& r, const Words& w) {
+         testsupport::WriteBytes(r.At(w[1]), testsupport::PatternImage(Number(w[2]), Number(w[3])));
+       }},
+      {"write", [](CaseRun& r, const Words& w) { r.Write(w); }},
+      {"append", [](CaseRun& r, const Words& w) { r.Write(w); }},
+      {"mkdir", [](CaseRun& r, const Words& w) { fs::create_directories(r.At(w[1])); }},
+      {"link", [](CaseRun& r, const Words& w) { fs::create_hard_link(r.At(w[1]), r.At(w[2])); }},
+      {"symlink", [](CaseRun& r, const Words& w) { fs::create_symlink(w[1], r.At(w[2])); }},
+      {"copy",
+       [](CaseRun& r, const Words& w) {
+         fs::copy_file(r.At(w[1]), r.At(w[2]), fs::copy_options::overwrite_existing);
+       }},
+      {"env", [](CaseRun& r, const Words& w) { r.env[w[1]] = r.Expand(w[2]); }},
+      {"file-size-limit",
+       [](CaseRun& r, const Words& w) { r.limit = "trap '' XFSZ; ulimit -f " + w[1] + "; "; }},
+      {"run", [](CaseRun& r, const Words& w) { r.Run(w); }},
+      {"status",
+       [](CaseRun& r, const Words& w) { EXPECT_EQ(r.last.status, std::stoi(w[1])) << r.last.output; }},
+      {"stdout", [](CaseRun& r, const Words& w) { r.Stdout(w[1]); }},
+      {"stdout-has",
+       [](CaseRun& r, const Words& w) {
+         for (std::size_t i = 1; i < w.size(); ++i) {
+           EXPECT_NE(r.last.output.find(w[i]), std::string::npos) << w[i] << " not in:\n" << r.last.output;
+         }
+       }},
+      {"save",
+       [](CaseRun& r, const Words& w) {
+         testsupport::WriteBytes(r.At(w[1]), Bytes(r.last.output.begin(), r.last.output.end()));
+       }},
+      {"output",
+       [](CaseRun& r, const Words& w) { r.Golden(w[2], Text(testsupport::ReadBytes(r.At(w[1]))), w[1]); }},
+      {"output-sha256",
+       [](CaseRun& r, const Words& w) {
+         r.Golden(w[2], testsupport::OpensslSha256(r.dir, testsupport::ReadBytes(r.At(w[1]))) + "\n", w[1]);
+       }},
+      {"absent",
+       [](CaseRun& r, const Words& w) {
+         for (std::size_t i = 1; i < w.size(); ++i) {
+           EXPECT_FALSE(fs::exists(r.At(w[i]))) << w[i] << " should not exist";
+         }
+       }},
+      {"same",
+       [](CaseRun& r, const Words& w) {
+         EXPECT_TRUE(testsupport::ReadBytes(r.At(w[1])) == testsupport::ReadBytes(r.At(w[2])))
+             << w[1] << " and " << w[2] << " differ";
+       }},
+      {"mode",
+       [](CaseRun& r, const Words& w) {
+         EXPECT_EQ(static_cast<unsigned>(fs::status(r.At(w[1])).permissions() & fs::perms::mask),
+                   std::stoul(w[2], nullptr, 8));
+       }},
+      {"signed", [](CaseRun& r, const Words& w) { r.Signed(w[1], w[2], Number(w[3]), Number(w[4]), w[5]); }},
+      {"same-except-signature", [](CaseRun& r, const Words& w) { r.SameExceptSignature(w); }},
+      {"tamper", [](CaseRun& r, const Words& w) { r.Tamper(w[1], Number(w[2]), w[3]); }},
+      {"tool", [](CaseRun& r, const Words& w) { r.IndependentTool(w); }},
+      {"token", [](CaseRun& r, const Words& w) { r.Token(w); }},
+      {"token-key", [](CaseRun& r, const Words& w) { r.TokenKey(w); }},
+  };
+  return kVerbs;
+}
+
+bool CaseRun::Step(Words words, int lineNumber) {
+  const std::string where = source.filename().string() + "/CASE:" + std::to_string(lineNumber);
+  if (words[0] == "linux:" || words[0] == "windows:") {
+    if ((words[0] == "windows:") != OnWindows()) {
+      return true;
+    }
+    words.erase(words.begin());
+  }
+  SCOPED_TRACE(where + ": " + words[0]);
+  if (words[0] == "linux-only") {
+    return !OnWindows();
+  }
+  const auto verb = Verbs().find(words[0]);
+  if (verb == Verbs().end()) {
+    ADD_FAILURE() << where << ": unknown step " << words[0];
+  } else {
+    verb->second(*this, words);
+  }
+  return true;
+}
 
 class GoldenCase : public testing::TestWithParam<std::string> {};
 
@@ -332,7 +371,7 @@ TEST_P(GoldenCase, BehavesAsRecorded) {
   std::ifstream steps(run.source / "CASE");
   std::string line;
   for (int number = 1; std::getline(steps, line); ++number) {
-    const std::vector<std::string> words = Words(line);
+    const Words words = SplitWords(line);
     if (!words.empty() && !words[0].starts_with("#") && !run.Step(words, number)) {
       GTEST_SKIP() << "not for this system";
     }

@@ -60,8 +60,7 @@ struct Signature {
 
 Signature Sign(const std::string& k, const char* digest = kVectors[0].digest,
                const std::string& privateKey = kPrivateKey) {
-  InfoBlock.fill(0);
-  ResetInfoSettings();
+  ResetProgramState();
   SetText(InfoSettings.PRIVATE_KEY, privateKey);
   SetText(InfoSettings.PUBLIC_KEY_1, kPublicX);
   SetText(InfoSettings.PUBLIC_KEY_2, kPublicY);

@@ -7,8 +7,9 @@
 
 #include "core/file_guard.h"
 #include "core/program_state.h"
-#include "crypto/keys.h"
+#include "crypto/key_texts.h"
 #include "crypto/signature_form.h"
+#include "infoblock/info_image.h"
 #include "pipeline/output_file.h"
 #include "pipeline/pipeline.h"
 
@@ -32,13 +33,9 @@ constexpr char kUsage[] =
 // A signature file is a few dozen bytes; anything much larger is no signature.
 constexpr std::size_t kMaxSignatureFileSize = 256;
 
-int KeepDigest(const Sha256Digest& infoDigest, void* context) {
-  *static_cast<Sha256Digest*>(context) = infoDigest;
-  return 0;
-}
-
-int AttachSignatureFile(const Sha256Digest& infoDigest, void* context) {
-  const auto* path = static_cast<const char*>(context);
+// Reads the signature file and stores its signature once it verifies with
+// the information file's public key.
+int AttachSignatureFile(const char* path, const Sha256Digest& infoDigest) {
   std::array<std::uint8_t, kMaxSignatureFileSize + 1> bytes{};
   std::size_t size = 0;
   {
@@ -68,8 +65,9 @@ int AttachSignatureFile(const Sha256Digest& infoDigest, void* context) {
 
 #if RAVEL_HAVE_PKCS11
 
-int SignWithTokenKey(const Sha256Digest& infoDigest, void* context) {
-  const auto* uri = static_cast<const char*>(context);
+// Has the token sign and stores the signature once it verifies with the
+// token's public key, which must be the information file's when it gives one.
+int SignWithTokenKey(const char* uri, const Sha256Digest& infoDigest) {
   RawSignature signature{};
   TokenPublicKey tokenKey{false, {}};
   if (SignWithToken(uri, infoDigest, signature, tokenKey) != 0) {
@@ -117,35 +115,40 @@ int NoPkcs11() {
 
 #endif
 
-ImageRequest Request(const char* infoPath, const char* bootPath, InfoSigner signer, const char* failure) {
-  return {infoPath, bootPath, SecretEcho::Hidden, signer, failure, true, nullptr};
-}
-
 int Digest(const char* infoPath, const char* bootPath, const char* digestPath) {
   Sha256Digest infoDigest{};
-  ImageRequest request = Request(infoPath, bootPath, {KeepDigest, &infoDigest}, "Make info image failed!\n");
-  request.writeImage = false;
-  if (BuildSecureBootImage(request) != 0) {
+  if (PrepareInfoDigest(infoPath, bootPath, nullptr, infoDigest) != 0) {
     return -1;
   }
   return WriteOutputFile(digestPath, {infoPath, bootPath}, infoDigest.data(), infoDigest.size());
 }
 
 int Attach(const char* infoPath, const char* bootPath, const char* signaturePath) {
-  // The signer's state is the path; it is only read.
-  void* path = const_cast<char*>(signaturePath);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
-  ImageRequest request =
-      Request(infoPath, bootPath, {AttachSignatureFile, path}, "Attach signature failed!\n");
-  request.otherInput = signaturePath;
-  return BuildSecureBootImage(request);
+  OutputName outputName{};
+  Sha256Digest infoDigest{};
+  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest) != 0) {
+    return -1;
+  }
+  if (AttachSignatureFile(signaturePath, infoDigest) != 0) {
+    std::printf("Attach signature failed!\n");
+    return -1;
+  }
+  return WriteSecureBootImage(outputName, {infoPath, bootPath, signaturePath});
 }
 
 int Sign([[maybe_unused]] const char* uri, [[maybe_unused]] const char* infoPath,
          [[maybe_unused]] const char* bootPath) {
 #if RAVEL_HAVE_PKCS11
-  void* context = const_cast<char*>(uri);  // NOLINT(cppcoreguidelines-pro-type-const-cast): only read
-  return BuildSecureBootImage(
-      Request(infoPath, bootPath, {SignWithTokenKey, context}, "Sign with token failed!\n"));
+  OutputName outputName{};
+  Sha256Digest infoDigest{};
+  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest) != 0) {
+    return -1;
+  }
+  if (SignWithTokenKey(uri, infoDigest) != 0) {
+    std::printf("Sign with token failed!\n");
+    return -1;
+  }
+  return WriteSecureBootImage(outputName, {infoPath, bootPath});
 #else
   return NoPkcs11();
 #endif

@@ -8,7 +8,9 @@
 #include "core/hex_digit.h"
 #include "core/program_state.h"
 #include "core/scope_guard.h"
-#include "crypto/keys.h"
+#include "crypto/ecdsa.h"
+#include "crypto/key_files.h"
+#include "crypto/key_texts.h"
 #include "infocheck/info_check.h"
 #include "infofile/info_file.h"
 #include "pipeline/output_file.h"
@@ -87,12 +89,8 @@ int Import(const char* path) {
 }
 
 int Export(const char* infoPath, const char* pemPath) {
-  InfoBlock.fill(0);
-  ResetInfoSettings();
-  const ScopeGuard wipe([] {
-    WipeSecret(InfoSettings.PRIVATE_KEY);
-    WipeSecret(InfoSettings.RANDOM_K);
-  });
+  ResetProgramState();
+  const ScopeGuard wipe([] { WipeSigningSecrets(); });
   if (ParseInfoFile(infoPath, SecretEcho::Silent) != 0) {
     return -1;
   }
@@ -117,13 +115,7 @@ int Export(const char* infoPath, const char* pemPath) {
 
 int Check(const char* infoPath, const char* bootPath) {
   std::vector<std::string> findings;
-  InfoFileModel model{};
-  const ScopeGuard wipe([&] {
-    for (KeyText& text : model.texts) {
-      WipeSecret(text);
-    }
-  });
-  if (CheckInfoFile(infoPath, bootPath, findings, model) != 0) {
+  if (CheckInfoFile(infoPath, bootPath, findings) != 0) {
     return -1;
   }
   for (const std::string& finding : findings) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "infoblock/info_image.h"
 #include "pipeline/pipeline.h"
 
 namespace {
@@ -19,7 +20,15 @@ int RunSign(int argc, const char* const* argv) {
     std::printf("%s", kUsage);
     return -1;
   }
-  const ImageRequest request = {
-      argv[1], argv[2], SecretEcho::Shown, kInfoFileKeySigner, "Make info image failed!\n", true, nullptr};
-  return BuildSecureBootImage(request);
+  const char* infoPath = argv[1];
+  const char* bootPath = argv[2];
+  OutputName outputName{};
+  if (PrepareSecureBootImage(infoPath, bootPath, SecretEcho::Shown, &outputName) != 0) {
+    return -1;
+  }
+  if (MakeInfoImage() != 0) {
+    std::printf("Make info image failed!\n");
+    return -1;
+  }
+  return WriteSecureBootImage(outputName, {infoPath, bootPath});
 }

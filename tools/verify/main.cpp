@@ -4,7 +4,7 @@
 
 int main(int argc, char** argv) {
   // The console lines are the same bytes on every system; should the switch
-  // fail, the run still signs, only with Windows line ends on the console.
+  // fail, the run still verifies, only with Windows line ends on the console.
   static_cast<void>(UseBinaryStandardOutput());
   return RunVerify(argc, argv);
 }

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "core/program_state.h"
+#include "crypto/ecdsa.h"
 #include "hexin/hex_reader.h"
 #include "infoblock/device_checks.h"
 #include "infofile/info_file.h"
-#include "platform/wipe.h"
 
 namespace {
 
@@ -27,6 +27,23 @@ std::optional<Bytes> ReadWhole(const HexMemory& memory, std::uint32_t address) {
   return bytes;
 }
 
+// The `length` image bytes at `codeExeAddr`, hashed where they lie in
+// memory; only an image split across runs (or wrapping past 2^32) is
+// gathered into a copy first. Returns whether all of them are in the file.
+bool FindImage(const HexMemory& memory, std::uint32_t codeExeAddr, std::uint32_t length,
+               std::vector<std::uint8_t>& gathered, std::span<const std::uint8_t>& image) {
+  if (length >= kBootImageCapacity) {
+    return false;
+  }
+  image = HexBytesInPlace(memory, codeExeAddr, length);
+  if (image.size() == length) {
+    return true;
+  }
+  gathered.resize(length);
+  image = gathered;
+  return ReadHexRange(memory, codeExeAddr, gathered) == gathered.size();
+}
+
 }  // namespace
 
 int RunVerify(int argc, const char* const* argv) {
@@ -37,12 +54,9 @@ int RunVerify(int argc, const char* const* argv) {
   const char* infoPath = argv[1];
   const char* hexPath = argv[2];
 
-  InfoBlock.fill(0);
-  ResetInfoSettings();
+  ResetProgramState();
   const int parsed = ParseInfoFile(infoPath, SecretEcho::Hidden);
-  // The verifier needs no secret: drop whatever the file held.
-  WipeSecret(InfoSettings.PRIVATE_KEY);
-  WipeSecret(InfoSettings.RANDOM_K);
+  WipeSigningSecrets();  // the verifier needs no secret
   if (parsed != 0) {
     std::printf("Parse information file failed!\n");
     return -1;
@@ -64,27 +78,14 @@ int RunVerify(int argc, const char* const* argv) {
   // information file says.
   const std::optional<std::uint32_t> infoAddr =
       header ? std::optional(GetLe32(*header, kHeaderInfoAddrOffset - kHeaderMagicOffset)) : givenInfoAddr;
-  const std::optional<InfoBlockBytes> block =
-      infoAddr ? ReadWhole<InfoBlockBytes>(memory, *infoAddr) : std::nullopt;
+  const std::optional<InfoBlockData> block =
+      infoAddr ? ReadWhole<InfoBlockData>(memory, *infoAddr) : std::nullopt;
   ok = CheckInfoBlockWords(block, infoAddr, codeExeAddr) && ok;
 
-  // The image is hashed where it lies in memory; only an image split across
-  // runs (or wrapping past 2^32) is gathered into a copy first.
   std::vector<std::uint8_t> gathered;
   std::span<const std::uint8_t> image;
-  bool imagePresent = false;
-  if (block) {
-    const std::uint32_t length = GetLe32(*block, kInfoImageLengthOffset);
-    if (length < kBootImageCapacity) {
-      image = HexBytesInPlace(memory, codeExeAddr, length);
-      imagePresent = image.size() == length;
-      if (!imagePresent) {
-        gathered.resize(length);
-        imagePresent = ReadHexRange(memory, codeExeAddr, gathered) == gathered.size();
-        image = gathered;
-      }
-    }
-  }
+  const bool imagePresent =
+      block && FindImage(memory, codeExeAddr, GetLe32(*block, kInfoImageLengthOffset), gathered, image);
   ok = CheckImageDigest(block, image, imagePresent) && ok;
   ok = CheckInfoSignature(block, InfoSettings.PUBLIC_KEY_1.data(), InfoSettings.PUBLIC_KEY_2.data()) && ok;
 
