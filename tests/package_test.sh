@@ -16,7 +16,12 @@ deb=$(ls "$work"/package/ravelsign_*.deb)
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-[[ $depends == *libmbedcrypto7* ]] || fail "the package does not depend on the mbed TLS crypto library"
+# The crypto library's package of this release (libmbedcrypto7 on Debian 12,
+# libmbedcrypto16 on 13), as dpkg knows the library the tools link against.
+library=$(ldd "$build/bin/Ravelsign" | awk '/libmbedcrypto/ { print $3 }')
+crypto_package=$(dpkg-query -S "$(readlink -f "$library")" | cut -d: -f1 | head -n 1)
+[[ -n $crypto_package && $depends == *"$crypto_package "* ]] ||
+  fail "the package does not depend on the mbed TLS crypto library's package ${crypto_package:-?}"
 [[ $depends == *libmbedtls* || $depends == *libmbedx509* ]] && fail "the package depends on more of mbed TLS than the crypto library"
 
 # Debian's own checker: no error and no warning (informational tags are fine;
