@@ -31,7 +31,7 @@ std::uint8_t* Resize(HexRun& run, std::size_t size) {
     if (grown == nullptr) {
       throw std::bad_alloc();
     }
-    static_cast<void>(run.bytes.release());
+    [[maybe_unused]] std::uint8_t* const moved = run.bytes.release();  // realloc freed or kept it
     run.bytes.reset(grown);
     run.capacity = capacity;
   }

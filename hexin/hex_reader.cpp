@@ -213,10 +213,12 @@ int ReadHexFile(const char* path, HexMemory& memory) {
   std::string pending;  // a line that runs across chunks; reused, so no record allocates
   std::array<char, kReadChunk> chunk{};
   std::size_t total = 0;
-  std::size_t got = 0;
   // After a problem the file is still read to its end, so that a file too
-  // large to take is reported as such wherever its first bad line is.
-  while (total <= kMaxHexFileSize && (got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
+  // large to take is reported as such wherever its first bad line is. A short
+  // read is the end of the file or a read error (told apart below).
+  for (std::size_t got = chunk.size(); got == chunk.size() && total <= kMaxHexFileSize &&
+                                       std::feof(file.get()) == 0 && std::ferror(file.get()) == 0;) {
+    got = std::fread(chunk.data(), 1, chunk.size(), file.get());
     total += got;
     std::string_view rest(chunk.data(), got);
     while (problem == nullptr && !rest.empty()) {
