@@ -36,8 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   std::vector<std::string> findings;
-  if (CheckInfoFile(path.c_str(), nullptr, findings) != 0 || CodeExeAddr() != codeExeAddr ||
-      InfoSettings.INFO_ADDR != stored.INFO_ADDR ||
+  std::size_t count = 0;
+  if (CheckInfoFile(path.c_str(), nullptr, findings, count) != 0 || findings.size() > count + 1 ||
+      CodeExeAddr() != codeExeAddr || InfoSettings.INFO_ADDR != stored.INFO_ADDR ||
       std::strcmp(InfoSettings.PUBLIC_KEY_1.data(), stored.PUBLIC_KEY_1.data()) != 0 ||
       std::strcmp(InfoSettings.PUBLIC_KEY_2.data(), stored.PUBLIC_KEY_2.data()) != 0 ||
       InfoSettings.PRIVATE_KEY[0] != '\0' || InfoSettings.RANDOM_K[0] != '\0') {

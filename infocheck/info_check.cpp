@@ -14,6 +14,7 @@
 #include "crypto/ecdsa.h"
 #include "crypto/key_texts.h"
 #include "infofile/info_file.h"
+#include "platform/wipe.h"
 
 namespace {
 
@@ -37,6 +38,12 @@ std::string Describe(char c) {
   std::snprintf(text.data(), text.size(), "byte 0x%02X",
                 static_cast<unsigned>(static_cast<unsigned char>(c)));
   return text.data();
+}
+
+// A character of a line that may hold a secret (see SecretLine): a hex digit
+// is never shown, since it may be a digit of the key or the nonce.
+std::string DescribeInSecret(char c) {
+  return HexDigitValue(c) >= 0 ? "a hex digit" : Describe(c);
 }
 
 std::string Hex32(std::uint32_t value) {
@@ -74,6 +81,22 @@ std::size_t Distance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
+bool IsSecretKey(InfoKey key) {
+  return key == InfoKey::PrivateKey || key == InfoKey::RandomK;
+}
+
+// A line whose first word, after indentation and comment marks and in any
+// case, begins with PRIV or RAND: findings about it quote none of its text,
+// so that no digit of a key or a nonce reaches a build log.
+bool SecretLine(std::string_view text) {
+  const std::size_t start = text.find_first_not_of(" \t#;");
+  if (start == std::string_view::npos) {
+    return false;
+  }
+  const std::string head = Upper(text.substr(start, 4));
+  return head == "PRIV" || head == "RAND";
+}
+
 // The key a text begins with, followed by nothing, a space, a tab or '='.
 InfoKey KeyAtStart(std::string_view text) {
   for (std::size_t k = 0; k < kInfoKeyCount; ++k) {
@@ -90,28 +113,48 @@ struct Finding {
   std::string text;
 };
 
+// The findings about lines that are kept, and the lines of a key that are
+// listed: a file of many repeated lines must not make the report huge.
+constexpr std::size_t kMaxLineFindings = 100;
+constexpr std::size_t kMaxListedLines = 10;
+
+// The lines a key is given on: the first few, the count and the last.
+struct Occurrences {
+  std::vector<std::size_t> first;
+  std::size_t count;
+  std::size_t last;
+};
+
 struct CheckState {
   std::vector<Finding> findings;
   std::size_t line;  // the line, as an editor counts them, of the piece being reported
   bool afterCr;
   bool firstPiece;
-  std::array<std::vector<std::size_t>, kInfoKeyCount> occurrences;
+  std::array<Occurrences, kInfoKeyCount> occurrences;
   std::array<std::size_t, kInfoKeyCount> inEffect;  // the line whose value is in effect, 0 for none
+  bool reading;                                     // line findings are counted against the limit
+  std::size_t omitted;                              // line findings past the limit
 };
 
 void Add(CheckState& state, std::size_t line, std::string text) {
+  if (state.reading && state.findings.size() >= kMaxLineFindings) {
+    ++state.omitted;
+    return;
+  }
   state.findings.push_back({line, std::move(text)});
 }
 
-void CheckKeyText(CheckState& state, InfoKey key, std::string_view text, std::size_t line) {
+// `stored` is the setting itself, a NUL-terminated text: no copy to wipe.
+void CheckKeyText(CheckState& state, InfoKey key, const char* stored, std::size_t line) {
+  const std::string_view text(stored);
   const std::string name(InfoKeyName(key));
   const char* consequence = key == InfoKey::PrivateKey ? "signing will fail" : "verification will fail";
   if (text.empty()) {
     Add(state, line, name + " is empty: " + consequence);
     return;
   }
-  const std::string stored(text);
-  const KeyNumber number = ReadKeyNumber(stored.c_str());
+  KeyNumber number = ReadKeyNumber(stored);
+  const ScopeGuard wipe([&] { WipeSecret(number.hex); });
   if (!number.whole) {
     // The library reads from the last character back to the first that is
     // not a hex digit, and keeps the value of the digits after it.
@@ -123,12 +166,16 @@ void CheckKeyText(CheckState& state, InfoKey key, std::string_view text, std::si
       Add(state, line,
           name + " ends in " + Describe(text[bad]) + ", not in a hex digit: it reads as 0, so " +
               consequence + " (keep comments and spaces off key lines)");
+    } else if (IsSecretKey(key)) {
+      Add(state, line,
+          name + " has " + Describe(text[bad]) + " at character " + std::to_string(bad + 1) +
+              ", which is not a hex digit: it reads as the " + std::to_string(text.size() - bad - 1) +
+              " digits after it, so signing uses a wrong key and verification fails");
     } else {
       Add(state, line,
           name + " has " + Describe(text[bad]) + " at character " + std::to_string(bad + 1) +
               ", which is not a hex digit: it reads as 0x" + number.hex.data() +
-              " (the digits after it), so " +
-              (key == InfoKey::PrivateKey ? "signing uses a wrong key and verification fails" : consequence));
+              " (the digits after it), so " + consequence);
     }
     return;
   }
@@ -142,7 +189,8 @@ void CheckKeyText(CheckState& state, InfoKey key, std::string_view text, std::si
   }
 }
 
-void CheckNonceText(CheckState& state, std::string_view text, std::size_t line) {
+void CheckNonceText(CheckState& state, const char* stored, std::size_t line) {
+  const std::string_view text(stored);
   if (text.empty()) {
     return;  // a fresh nonce for every run, as it should be
   }
@@ -160,7 +208,7 @@ void CheckNonceText(CheckState& state, std::string_view text, std::size_t line) 
         "RANDOM_K has " + std::to_string(text.size()) +
             " characters, not 64: the nonce is completed with random bytes, so the signature is not "
             "reproducible either");
-  } else if (bad == std::string_view::npos && !FixedNonceUsable(std::string(text).c_str())) {
+  } else if (bad == std::string_view::npos && !FixedNonceUsable(stored)) {
     Add(state, line, "RANDOM_K is 0 or not below the order of P-256: a random nonce is used instead");
   }
 }
@@ -168,12 +216,22 @@ void CheckNonceText(CheckState& state, std::string_view text, std::size_t line) 
 void CheckKeyLine(CheckState& state, const InfoLineReport& report, std::size_t line) {
   const std::size_t k = KeyIndex(report.key);
   const std::string name(InfoKeyName(report.key));
-  state.occurrences[k].push_back(line);
+  Occurrences& seen = state.occurrences[k];
+  if (seen.first.size() < kMaxListedLines) {
+    seen.first.push_back(line);
+  }
+  ++seen.count;
+  seen.last = line;
 
   // A word that begins with a key is read as that key: INFO_ADDRESS is INFO_ADDR.
   const std::string_view text = report.text.substr(0, report.text.find('\0'));
   const std::size_t after = text.find_first_not_of(' ') + name.size();
-  if (after < text.size() && IsWordChar(text[after])) {
+  if (after < text.size() && IsWordChar(text[after]) && IsSecretKey(report.key)) {
+    Add(state, line,
+        "a word begins with " + name + " (character " + std::to_string(after + 1) + " is " +
+            DescribeInSecret(text[after]) + ", not a space or '='): the line is read as " + name +
+            " with the rest of the word in its value");
+  } else if (after < text.size() && IsWordChar(text[after])) {
     Add(state, line,
         "the word " +
             std::string(
@@ -199,16 +257,63 @@ void CheckKeyLine(CheckState& state, const InfoLineReport& report, std::size_t l
     return;
   }
   state.inEffect[k] = line;
-  if (report.value.size() > kKeyTextMaxChars) {
+  if (report.value.size() > kKeyTextMaxChars && IsSecretKey(report.key)) {
+    Add(state, line,
+        name + " is cut at 64 characters: its value has " + std::to_string(report.value.size()) +
+            " characters, " + std::to_string(report.value.size() - kKeyTextMaxChars) + " past the 64 read");
+  } else if (report.value.size() > kKeyTextMaxChars) {
     Add(state, line,
         name + " is cut at 64 characters: '" + std::string(report.value.substr(kKeyTextMaxChars)) +
             "' is not read");
   }
   if (report.key == InfoKey::RandomK) {
-    CheckNonceText(state, report.stored, line);
+    CheckNonceText(state, InfoSettings.RANDOM_K.data(), line);
   } else {
-    CheckKeyText(state, report.key, report.stored, line);
+    CheckKeyText(state, report.key, InfoSettingText(report.key), line);
   }
+}
+
+// A skipped line whose first word is a key misspelt or in lower case.
+// Returns whether it said so.
+bool CheckMisspeltKey(CheckState& state, std::string_view text, std::string_view rest, std::size_t line) {
+  std::size_t wordEnd = 0;
+  while (wordEnd < rest.size() && IsWordChar(rest[wordEnd])) {
+    ++wordEnd;
+  }
+  // No key is longer than 13 characters: a word of more than 15 is none of
+  // them misspelt.
+  if (wordEnd >= 4 && wordEnd <= 15) {
+    std::string word(rest.substr(0, wordEnd));
+    std::string upper = Upper(word);
+    const ScopeGuard wipe([&] {
+      WipeBytes(word.data(), word.size());
+      WipeBytes(upper.data(), upper.size());
+    });
+    std::string closest;
+    std::size_t best = 3;  // more than two edits apart is another word
+    for (std::size_t k = 0; k < kInfoKeyCount; ++k) {
+      const std::string_view name = InfoKeyName(static_cast<InfoKey>(k));
+      const std::size_t distance = Distance(upper, name);
+      if (distance < best) {
+        best = distance;
+        closest = name;
+      } else if (distance == best) {
+        closest += " or " + std::string(name);
+      }
+    }
+    // A line that may hold a secret is described by the key it resembles.
+    const std::string shown = SecretLine(text) ? "the first word" : "'" + word + "'";
+    if (best == 0) {
+      Add(state, line,
+          shown + " is not a key, keys are upper case: the line is not read (write " + closest + ")");
+      return true;
+    }
+    if (!closest.empty()) {
+      Add(state, line, shown + " is not a key (" + closest + "?): the line is not read");
+      return true;
+    }
+  }
+  return false;
 }
 
 // A line the reader skipped: worth a word only when it looks meant as a key line.
@@ -233,34 +338,8 @@ void CheckSkippedLine(CheckState& state, const InfoLineReport& report, std::size
             ": only spaces may indent a key, so the line is not read");
     return;
   }
-  std::size_t wordEnd = 0;
-  while (wordEnd < rest.size() && IsWordChar(rest[wordEnd])) {
-    ++wordEnd;
-  }
-  const std::string word(rest.substr(0, wordEnd));
-  if (word.size() >= 4) {
-    std::string closest;
-    std::size_t best = 3;  // more than two edits apart is another word
-    for (std::size_t k = 0; k < kInfoKeyCount; ++k) {
-      const std::string_view name = InfoKeyName(static_cast<InfoKey>(k));
-      const std::size_t distance = Distance(Upper(word), name);
-      if (distance < best) {
-        best = distance;
-        closest = name;
-      } else if (distance == best) {
-        closest += " or " + std::string(name);
-      }
-    }
-    if (best == 0) {
-      Add(state, line,
-          "'" + word + "' is not a key, keys are upper case: the line is not read (write " + Upper(word) +
-              ")");
-      return;
-    }
-    if (!closest.empty()) {
-      Add(state, line, "'" + word + "' is not a key (" + closest + "?): the line is not read");
-      return;
-    }
+  if (CheckMisspeltKey(state, text, rest, line)) {
+    return;
   }
   if (rest.find('=') != std::string_view::npos) {
     Add(state, line, "the line is not read: it does not begin with a key");
@@ -301,7 +380,8 @@ void OnLine(void* context, const InfoLineReport& report) {
   if (report.split && report.ender != '\n' && report.ender != '\r') {
     Add(state, line,
         "the line is longer than 255 characters: character 256 (" +
-            Describe(static_cast<char>(report.ender)) +
+            (SecretLine(text) ? DescribeInSecret(static_cast<char>(report.ender))
+                              : Describe(static_cast<char>(report.ender))) +
             ") is lost and the rest is read as a line of its own");
   } else if (report.ender == '\r' || (report.ender == '\n' && !(state.afterCr && text.empty()))) {
     ++state.line;
@@ -309,10 +389,13 @@ void OnLine(void* context, const InfoLineReport& report) {
   state.afterCr = report.ender == '\r';
 }
 
-std::string LineList(const std::vector<std::size_t>& lines) {
+std::string LineList(const Occurrences& lines) {
   std::string list;
-  for (const std::size_t line : lines) {
+  for (const std::size_t line : lines.first) {
     list += (list.empty() ? "" : ", ") + std::to_string(line);
+  }
+  if (lines.count > lines.first.size()) {
+    list += ", ... (" + std::to_string(lines.count) + " lines, the last " + std::to_string(lines.last) + ")";
   }
   return list;
 }
@@ -320,10 +403,10 @@ std::string LineList(const std::vector<std::size_t>& lines) {
 // What the keys and addresses mean together, once every line is read.
 void CheckWholeFile(CheckState& state) {
   for (std::size_t k = 0; k < kInfoKeyCount; ++k) {
-    const auto& lines = state.occurrences[k];
-    if (lines.size() > 1) {
+    const Occurrences& lines = state.occurrences[k];
+    if (lines.count > 1) {
       const std::string name(InfoKeyName(static_cast<InfoKey>(k)));
-      Add(state, state.inEffect[k] != 0 ? state.inEffect[k] : lines.back(),
+      Add(state, state.inEffect[k] != 0 ? state.inEffect[k] : lines.last,
           name + " is given on lines " + LineList(lines) +
               (state.inEffect[k] != 0
                    ? ": the value of line " + std::to_string(state.inEffect[k]) + " is used"
@@ -331,32 +414,32 @@ void CheckWholeFile(CheckState& state) {
     }
   }
   const auto line = [&](InfoKey key) { return state.inEffect[KeyIndex(key)]; };
-  const std::string_view privateKey = InfoSettings.PRIVATE_KEY.data();
-  const std::string_view x = InfoSettings.PUBLIC_KEY_1.data();
-  const std::string_view y = InfoSettings.PUBLIC_KEY_2.data();
-  const KeyNumber privateNumber = ReadKeyNumber(privateKey.data());
+  const char* privateKey = InfoSettings.PRIVATE_KEY.data();
+  const char* x = InfoSettings.PUBLIC_KEY_1.data();
+  const char* y = InfoSettings.PUBLIC_KEY_2.data();
+  KeyNumber privateNumber = ReadKeyNumber(privateKey);
+  const ScopeGuard wipe([&] { WipeSecret(privateNumber.hex); });
   // A text that does not read whole has its finding already.
-  const bool privateUsable = !privateKey.empty() && privateNumber.whole && !privateNumber.negative;
+  const bool privateUsable = privateKey[0] != '\0' && privateNumber.whole && !privateNumber.negative;
   if (line(InfoKey::PrivateKey) == 0) {
     Add(state, 0, "no PRIVATE_KEY line: Ravelsign's signing will fail (Ravelhsm needs none)");
-  } else if (privateUsable && !PrivateKeyInRange(privateKey.data())) {
+  } else if (privateUsable && !PrivateKeyInRange(privateKey)) {
     Add(state, line(InfoKey::PrivateKey),
         "PRIVATE_KEY is not between 1 and n - 1 (n the order of P-256): signing will fail");
   }
   if (line(InfoKey::PublicKey1) == 0 || line(InfoKey::PublicKey2) == 0) {
-    const bool neither = line(InfoKey::PublicKey1) == 0 && line(InfoKey::PublicKey2) == 0;
+    const char* missing = "PUBLIC_KEY_2 line";
+    if (line(InfoKey::PublicKey1) == 0) {
+      missing = line(InfoKey::PublicKey2) == 0 ? "PUBLIC_KEY_1 and PUBLIC_KEY_2 lines" : "PUBLIC_KEY_1 line";
+    }
     Add(state, 0,
-        std::string("no ") +
-            (neither                          ? "PUBLIC_KEY_1 and PUBLIC_KEY_2 lines"
-             : line(InfoKey::PublicKey1) == 0 ? "PUBLIC_KEY_1 line"
-                                              : "PUBLIC_KEY_2 line") +
+        std::string("no ") + missing +
             ": the signature cannot be checked, and Ravelverify cannot verify the image");
-  } else if (!x.empty() && !y.empty()) {
-    if (!PublicKeyOnCurve(x.data(), y.data())) {
+  } else if (x[0] != '\0' && y[0] != '\0') {
+    if (!PublicKeyOnCurve(x, y)) {
       Add(state, line(InfoKey::PublicKey1),
           "PUBLIC_KEY_1 and PUBLIC_KEY_2 are not a point on P-256: verification will fail");
-    } else if (privateUsable && PrivateKeyInRange(privateKey.data()) &&
-               !KeyPairMatches(privateKey.data(), x.data(), y.data())) {
+    } else if (privateUsable && PrivateKeyInRange(privateKey) && !KeyPairMatches(privateKey, x, y)) {
       Add(state, line(InfoKey::PublicKey1),
           "PUBLIC_KEY_1 and PUBLIC_KEY_2 are not the public key of PRIVATE_KEY: verification will fail");
     }
@@ -371,7 +454,8 @@ int CheckBootFile(CheckState& state, const char* bootPath) {
   long length = 0;
   {
     const FileGuard file(std::fopen(bootPath, "rb"));
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0 || (length = std::ftell(file.get())) < 0) {
+    length = file && std::fseek(file.get(), 0, SEEK_END) == 0 ? std::ftell(file.get()) : -1;
+    if (length < 0) {
       std::printf("Failed to open boot image file <%s>!\n", bootPath);
       return -1;
     }
@@ -403,14 +487,16 @@ int CheckBootFile(CheckState& state, const char* bootPath) {
 
 }  // namespace
 
-int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::string>& findings) {
-  CheckState state{{}, 1, false, true, {}, {}};
+int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::string>& findings,
+                  std::size_t& count) {
+  CheckState state{{}, 1, false, true, {}, {}, true, 0};
   ResetProgramState();
   const ScopeGuard wipe([] { WipeSigningSecrets(); });
   const InfoReadObserver observer{OnLine, &state};
   if (ParseInfoFile(infoPath, SecretEcho::Silent, &observer) != 0) {
     return -1;
   }
+  state.reading = false;
   CheckWholeFile(state);
   if (bootPath != nullptr && CheckBootFile(state, bootPath) != 0) {
     return -1;
@@ -425,6 +511,11 @@ int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::s
       text.append(":").append(std::to_string(finding.line));
     }
     findings.push_back(text.append(": ").append(finding.text));
+  }
+  count = findings.size() + state.omitted;
+  if (state.omitted != 0) {
+    findings.push_back(std::string(infoPath) + ": ... and " + std::to_string(state.omitted) +
+                       " more findings about lines, not shown");
   }
   return 0;
 }

@@ -6,12 +6,16 @@
 // through a second parser.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 // Reads `infoPath` into InfoSettings (and looks at `bootPath` when it is not
 // null) and collects the findings, each "<path>:<line>: <what happens>" or
-// "<path>: <what happens>" for the file as a whole. The settings hold what
-// the reader stored, but for PRIVATE_KEY and RANDOM_K, which are wiped.
-// Returns 0, or -1 when a file cannot be read (after printing why).
-int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::string>& findings);
+// "<path>: <what happens>" for the file as a whole. The first 100 findings
+// about lines are kept, then one line says how many more there are; `count`
+// is the number of findings in all. The settings hold what the reader
+// stored, but for PRIVATE_KEY and RANDOM_K, which are wiped. Returns 0, or
+// -1 when a file cannot be read (after printing why).
+int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::string>& findings,
+                  std::size_t& count);

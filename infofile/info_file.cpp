@@ -129,6 +129,11 @@ std::string_view InfoKeyName(InfoKey key) {
   return key == InfoKey::None ? std::string_view() : kKeys[static_cast<std::size_t>(key)].name;
 }
 
+const char* InfoSettingText(InfoKey key) {
+  const KeyText* text = key == InfoKey::None ? nullptr : kKeys[static_cast<std::size_t>(key)].text;
+  return text != nullptr ? text->data() : nullptr;
+}
+
 // The "%x" conversion, written out so that every system reads a number alike
 // (C libraries disagree once it does not fit in 32 bits). The number is taken
 // modulo 2^64, negated for '-', and its low 32 bits stored; past 64 bits it is
@@ -161,7 +166,8 @@ HexNumber ScanHexNumber(std::string_view text) {
     past64 = past64 || value > (UINT64_MAX >> 4U);
     value = (value << 4U) | static_cast<std::uint64_t>(digit);
   }
-  number.value = past64 ? UINT32_MAX : static_cast<std::uint32_t>(negative ? 0 - value : value);
+  const std::uint64_t signedValue = negative ? 0 - value : value;
+  number.value = past64 ? UINT32_MAX : static_cast<std::uint32_t>(signedValue);
   number.wide = number.read && (past64 || value > UINT32_MAX || (negative && value != 0));
   return number;
 }
@@ -184,10 +190,17 @@ int ParseInfoFile(const char* path, SecretEcho secrets, const InfoReadObserver* 
 
   LineBuffer line{};
   int result = 0;
+  std::size_t bytesRead = 0;
   for (;;) {
     const CollectedLine collected = CollectLine(file.get(), line);
     if (std::ferror(file.get()) != 0) {
       std::printf("Failed to read information file <%s>!\n", path);
+      result = -1;
+      break;
+    }
+    bytesRead += collected.count + 1;  // the line and the byte that ended it
+    if (bytesRead > kInfoFileMaxBytes) {
+      std::printf("Information file <%s> is larger than 16 MiB: it is no information file!\n", path);
       result = -1;
       break;
     }

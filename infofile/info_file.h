@@ -9,19 +9,33 @@
 #include <string_view>
 
 inline constexpr std::size_t kInfoLineMaxChars = 255;
+// Far above any real information file (a few hundred bytes), and a bound on
+// a run given /dev/zero or a disk image by mistake.
+inline constexpr std::size_t kInfoFileMaxBytes = std::size_t{16} * 1024 * 1024;
 inline constexpr std::size_t kMinKeyLineChars = 6;  // shorter lines cannot hold a key
 
 // The six keys, in the order they are tried. No key is a prefix of another.
-enum class InfoKey { CodeExeAddr, InfoAddr, RandomK, PrivateKey, PublicKey1, PublicKey2, None };
+enum class InfoKey : std::uint8_t {
+  CodeExeAddr,
+  InfoAddr,
+  RandomK,
+  PrivateKey,
+  PublicKey1,
+  PublicKey2,
+  None
+};
 inline constexpr std::size_t kInfoKeyCount = 6;
 std::string_view InfoKeyName(InfoKey key);
-inline constexpr bool IsNumberKey(InfoKey key) {
+// The InfoSettings text a text key is stored in (RANDOM_K, PRIVATE_KEY,
+// PUBLIC_KEY_1, PUBLIC_KEY_2), NUL-terminated; nullptr for the two numbers.
+const char* InfoSettingText(InfoKey key);
+constexpr bool IsNumberKey(InfoKey key) {
   return key == InfoKey::CodeExeAddr || key == InfoKey::InfoAddr;
 }
 
 // Which echo lines are printed. A verifier reads the same files but must
 // never print the secrets (PRIVATE_KEY, RANDOM_K); a checker prints none.
-enum class SecretEcho { Shown, Hidden, Silent };
+enum class SecretEcho : std::uint8_t { Shown, Hidden, Silent };
 
 // A number value as the "%x" conversion reads it: optional white space, a
 // sign, 0x and hex digits, up to the first character that cannot continue it.
@@ -39,7 +53,7 @@ std::uint32_t ReadHexNumber(std::string_view text, std::uint32_t current);
 // What the reader did with one collected line, for a tool that explains a
 // file (Ravelinfo check). The reader is the only one that splits lines and
 // matches keys; an observer only listens.
-enum class InfoLineFate { Key, Short, Comment, NoKey, Unterminated };
+enum class InfoLineFate : std::uint8_t { Key, Short, Comment, NoKey, Unterminated };
 struct InfoLineReport {
   std::string_view text;  // the characters collected, NUL bytes included
   int ender;              // the byte that ended the line: '\n', '\r', the dropped 256th byte, or EOF
@@ -58,6 +72,7 @@ struct InfoReadObserver {
 };
 
 // Reads the file at `path` to its end. Returns 0, or -1 when it cannot be
-// opened or a read fails (after printing why). Nothing in the content is an error.
+// opened, a read fails or it is larger than 16 MiB (after printing why).
+// Nothing in the content is an error.
 int ParseInfoFile(const char* path, SecretEcho secrets = SecretEcho::Shown,
                   const InfoReadObserver* observer = nullptr);

@@ -3,37 +3,44 @@
 
 #include "platform/platform.h"
 
-std::FILE* CreateOutputFile(const char* path, std::initializer_list<const char*> inputs) {
-  // "wb+" truncates at once: an input given again as the output, under any
-  // name or link, would be lost before a byte is written.
+int CreateOutputFile(const char* path, std::initializer_list<const char*> inputs, OutputFile& output) {
+  output = OutputFile{nullptr, {}};
+  // The output replaces its name: an input given again as the output, under
+  // any name or link, would be lost.
   for (const char* input : inputs) {
     if (input != nullptr && SameFile(path, input)) {
       std::printf("Output file <%s> is an input file!\n", path);
-      return nullptr;
+      return -1;
     }
   }
-  std::FILE* file = std::fopen(path, "wb+");
-  if (file == nullptr) {
+  output.stream = MayReplace(path) ? CreateTemporaryBeside(path, output.temporary, false) : nullptr;
+  if (output.stream == nullptr) {
+    output.temporary.fill('\0');
     std::printf("Cannot create output file <%s>!\n", path);
+    return -1;
   }
-  return file;
+  return 0;
 }
 
-int CloseOutputFile(std::FILE* file, const char* path, bool written) {
-  written = std::fflush(file) == 0 && written;
-  if (std::fclose(file) == 0 && written) {
+int CloseOutputFile(OutputFile& output, const char* path, bool written) {
+  const bool inPlace = output.temporary[0] == '\0';
+  const char* file = inPlace ? path : output.temporary.data();
+  written = SyncFile(output.stream) == 0 && written;
+  written = std::fclose(output.stream) == 0 && written;
+  output.stream = nullptr;
+  if (written && (inPlace || PublishFile(file, path, true) == 0)) {
     return 0;
   }
-  static_cast<void>(std::remove(path));
+  static_cast<void>(std::remove(file));
   std::printf("Cannot write output file <%s>!\n", path);
   return -1;
 }
 
 int WriteOutputFile(const char* path, std::initializer_list<const char*> inputs, const void* data,
                     std::size_t size) {
-  std::FILE* file = CreateOutputFile(path, inputs);
-  if (file == nullptr) {
+  OutputFile output{};
+  if (CreateOutputFile(path, inputs, output) != 0) {
     return -1;
   }
-  return CloseOutputFile(file, path, std::fwrite(data, 1, size, file) == size);
+  return CloseOutputFile(output, path, std::fwrite(data, 1, size, output.stream) == size);
 }

@@ -47,15 +47,16 @@ int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* ou
 
 int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs) {
   const char* name = outputName.data();
-  std::FILE* file = CreateOutputFile(name, inputs);
-  if (file == nullptr) {
+  OutputFile output{};
+  if (CreateOutputFile(name, inputs, output) != 0) {
     return -1;
   }
+  std::FILE* file = output.stream;
   const bool written = WriteHexRecords(file, CodeExeAddr(), BootImage.bytes, BootImage.length) == 0 &&
                        WriteHexRecords(file, InfoSettings.INFO_ADDR, InfoBlock,
                                        static_cast<std::int32_t>(InfoBlock.size())) == 0 &&
                        WriteHexEndOfFile(file) == 0;
-  if (CloseOutputFile(file, name, written) != 0) {
+  if (CloseOutputFile(output, name, written) != 0) {
     return -1;
   }
   std::printf("Output secure boot image: %s\n", name);

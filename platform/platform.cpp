@@ -2,7 +2,11 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -23,8 +27,6 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace {
@@ -49,6 +51,43 @@ int CollectSecretLine(std::span<char> out, NextChar next) {
   }
   out[length] = '\0';
   return ended ? static_cast<int>(length) : -1;
+}
+
+// ".<file name>.XXXXXX" in the folder of `path` (the X filled in later on
+// Linux, with random characters here on Windows). Returns false when it does
+// not fit in `temporary`.
+bool TemporaryName(const char* path, std::span<char> temporary) {
+  constexpr std::string_view kSuffix = ".XXXXXX";
+  const std::string_view name(path);
+#if defined(_WIN32)
+  const std::size_t slash = name.find_last_of("/\\");
+#else
+  const std::size_t slash = name.rfind('/');
+#endif
+  const std::size_t stem = slash == std::string_view::npos ? 0 : slash + 1;
+  if (name.size() + 1 + kSuffix.size() + 1 > temporary.size() || stem == name.size()) {
+    return false;
+  }
+  std::size_t at = 0;
+  const auto put = [&](std::string_view part) {
+    part.copy(temporary.data() + at, part.size());
+    at += part.size();
+  };
+  put(name.substr(0, stem));
+  put(".");
+  put(name.substr(stem));
+  put(kSuffix);
+  temporary[at] = '\0';
+#if defined(_WIN32)
+  std::array<std::uint8_t, 6> random{};
+  if (OsRandomBytes(random) != 0) {
+    return false;
+  }
+  for (std::size_t i = 0; i < random.size(); ++i) {
+    temporary[at - random.size() + i] = "0123456789abcdefghijklmnopqrstuv"[random[i] % 32U];
+  }
+#endif
+  return true;
 }
 
 }  // namespace
@@ -112,6 +151,43 @@ std::FILE* CreateNewPrivateFile(const char* path) {
   return file;
 }
 
+std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bool ownerOnly) {
+  static_cast<void>(ownerOnly);  // Windows has no such mode bits
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (!TemporaryName(path, temporary)) {
+      return nullptr;
+    }
+    const int fd = _open(temporary.data(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd >= 0) {
+      std::FILE* file = _fdopen(fd, "wb");
+      if (file == nullptr) {
+        _close(fd);
+        static_cast<void>(std::remove(temporary.data()));
+      }
+      return file;
+    }
+    if (errno != EEXIST) {
+      return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+bool MayReplace(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes == INVALID_FILE_ATTRIBUTES ||
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+}
+
+int SyncFile(std::FILE* file) {
+  return std::fflush(file) == 0 && _commit(_fileno(file)) == 0 ? 0 : -1;
+}
+
+int PublishFile(const char* temporary, const char* path, bool replace) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  return MoveFileExA(temporary, path, flags) != 0 ? 0 : -1;
+}
+
 bool StandardInputIsTerminal() {
   return _isatty(_fileno(stdin)) != 0;
 }
@@ -169,6 +245,64 @@ std::FILE* CreateNewPrivateFile(const char* path) {
     static_cast<void>(std::remove(path));
   }
   return file;
+}
+
+std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bool ownerOnly) {
+  if (!TemporaryName(path, temporary)) {
+    return nullptr;
+  }
+  // mkostemp fills in the six characters and creates the file, mode 0600.
+  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    return nullptr;
+  }
+  if (!ownerOnly) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    static_cast<void>(fchmod(fd, static_cast<mode_t>(0666) & ~mask));
+  }
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) {
+    close(fd);
+    static_cast<void>(std::remove(temporary.data()));
+  }
+  return file;
+}
+
+bool MayReplace(const char* path) {
+  struct stat status {};
+  if (lstat(path, &status) != 0) {
+    return errno == ENOENT;
+  }
+  return !S_ISDIR(status.st_mode) && access(path, W_OK) == 0;
+}
+
+int SyncFile(std::FILE* file) {
+  return std::fflush(file) == 0 && fsync(fileno(file)) == 0 ? 0 : -1;
+}
+
+int PublishFile(const char* temporary, const char* path, bool replace) {
+  if (replace) {
+    if (std::rename(temporary, path) != 0) {
+      return -1;
+    }
+  } else {
+    // link() refuses an existing name, a dangling link included.
+    if (link(temporary, path) != 0) {
+      return -1;
+    }
+    static_cast<void>(unlink(temporary));
+  }
+  // The new name itself is made durable with its folder.
+  const std::string_view name(path);
+  const std::size_t slash = name.rfind('/');
+  const std::string folder = slash == std::string_view::npos ? "." : std::string(name.substr(0, slash + 1));
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    static_cast<void>(fsync(dir));
+    close(dir);
+  }
+  return 0;
 }
 
 bool StandardInputIsTerminal() {

@@ -28,6 +28,27 @@ bool SameFile(const char* path, const char* other);
 // Returns nullptr when the file exists or cannot be created.
 std::FILE* CreateNewPrivateFile(const char* path);
 
+// Creates a new file in the folder of `path`, named ".<file name>.XXXXXX"
+// with six random characters, and opens it for binary writing; its name goes
+// into `temporary`. It is readable by its owner alone (mode 0600) when
+// `ownerOnly`, else as the umask allows. Returns nullptr when it cannot be
+// created or its name does not fit.
+std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bool ownerOnly);
+
+// Whether an output may take the name `path`: nothing has it, or a file we
+// may write (not a folder, not a read-only file).
+bool MayReplace(const char* path);
+
+// Flushes the stream and has the system put its data on the disk (fsync;
+// _commit on Windows). Returns 0 or -1.
+int SyncFile(std::FILE* file);
+
+// Gives a complete temporary file its final name at once: in place of a
+// file of that name when `replace` (rename; MoveFileEx with replace and
+// write-through on Windows), else only when there is none (link; MoveFileEx
+// without replace). Returns 0, or -1 with the temporary file left as it was.
+int PublishFile(const char* temporary, const char* path, bool replace);
+
 // Whether standard input is a terminal that a person can type into.
 bool StandardInputIsTerminal();
 

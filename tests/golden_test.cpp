@@ -299,6 +299,12 @@ const std::map<std::string, StepFn>& Verbs() {
            EXPECT_NE(r.last.output.find(w[i]), std::string::npos) << w[i] << " not in:\n" << r.last.output;
          }
        }},
+      {"stdout-lacks",
+       [](CaseRun& r, const Words& w) {
+         for (std::size_t i = 1; i < w.size(); ++i) {
+           EXPECT_EQ(r.last.output.find(w[i]), std::string::npos) << w[i] << " in:\n" << r.last.output;
+         }
+       }},
       {"save",
        [](CaseRun& r, const Words& w) {
          testsupport::WriteBytes(r.At(w[1]), Bytes(r.last.output.begin(), r.last.output.end()));
@@ -312,7 +318,15 @@ const std::map<std::string, StepFn>& Verbs() {
       {"absent",
        [](CaseRun& r, const Words& w) {
          for (std::size_t i = 1; i < w.size(); ++i) {
-           EXPECT_FALSE(fs::exists(r.At(w[i]))) << w[i] << " should not exist";
+           if (w[i].ends_with('*')) {  // a name's beginning: no file begins so
+             const std::string prefix = w[i].substr(0, w[i].size() - 1);
+             for (const auto& entry : fs::directory_iterator(r.dir.path)) {
+               EXPECT_FALSE(entry.path().filename().string().starts_with(prefix))
+                   << entry.path() << " is left";
+             }
+           } else {
+             EXPECT_FALSE(fs::exists(r.At(w[i]))) << w[i] << " should not exist";
+           }
          }
        }},
       {"same",

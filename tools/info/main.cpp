@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "platform/platform.h"
+#include "platform/run_tool.h"
 #include "tools/info/run_info.h"
 
 int main(int argc, char** argv) {
-  // The console lines are the same bytes on every system.
-  static_cast<void>(UseBinaryStandardOutput());
-  return RunInfo(argc, argv);
+  return RunTool(RunInfo, argc, argv);
 }

@@ -61,14 +61,14 @@ int Generate(const char* path) {
     return -1;
   }
   // Never over an existing file: it may hold the only copy of another key.
-  std::FILE* file = CreateNewPrivateFile(path);
-  if (file == nullptr) {
+  OutputFile output{CreateNewPrivateFile(path), {}};
+  if (output.stream == nullptr) {
     std::printf("Cannot create information file <%s>: it exists already or its folder cannot be written!\n",
                 path);
     return -1;
   }
   const auto size = static_cast<std::size_t>(length);
-  if (CloseOutputFile(file, path, std::fwrite(content.data(), 1, size, file) == size) != 0) {
+  if (CloseOutputFile(output, path, std::fwrite(content.data(), 1, size, output.stream) == size) != 0) {
     return -1;
   }
   PrintKeyLines(nullptr, publicKey);
@@ -115,7 +115,8 @@ int Export(const char* infoPath, const char* pemPath) {
 
 int Check(const char* infoPath, const char* bootPath) {
   std::vector<std::string> findings;
-  if (CheckInfoFile(infoPath, bootPath, findings) != 0) {
+  std::size_t count = 0;
+  if (CheckInfoFile(infoPath, bootPath, findings, count) != 0) {
     return -1;
   }
   for (const std::string& finding : findings) {
@@ -125,7 +126,7 @@ int Check(const char* infoPath, const char* bootPath) {
     std::printf("%s: Ravelsign reads every line as written: nothing to report.\n", infoPath);
     return 0;
   }
-  std::printf("%s: %zu finding%s.\n", infoPath, findings.size(), findings.size() == 1 ? "" : "s");
+  std::printf("%s: %zu finding%s.\n", infoPath, count, count == 1 ? "" : "s");
   return 1;
 }
 

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "platform/platform.h"
+#include "platform/run_tool.h"
 #include "tools/sign/run_sign.h"
 
 int main(int argc, char** argv) {
-  // The console lines are the same bytes on every system; should the switch
-  // fail, the run still signs, only with Windows line ends on the console.
-  static_cast<void>(UseBinaryStandardOutput());
-  return RunSign(argc, argv);
+  return RunTool(RunSign, argc, argv);
 }

@@ -47,7 +47,7 @@ bool FindImage(const HexMemory& memory, std::uint32_t codeExeAddr, std::uint32_t
 }  // namespace
 
 int RunVerify(int argc, const char* const* argv) {
-  if (argc < 3) {
+  if (argc != 3) {
     std::printf("%s", kUsage);
     return -1;
   }
