@@ -3,7 +3,7 @@
 # Measures a whole Ravelsign run on a 256 KiB image against what a user would
 # otherwise script (openssl dgst -sha256 -sign, then objcopy to Intel HEX),
 # counts instructions with callgrind, and measures Ravelverify on the signed
-# image and on a 56 MB HEX file (20 MB of data). Run by hand; prints one table.
+# image, on a 56 MB HEX file (20 MB of data) and on two hostile shapes. Run by hand; prints one table.
 #   bench/run.sh [PAIRS]   (default 40 alternating pairs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -70,6 +70,28 @@ head -c 20000000 /dev/urandom >big.bin
 objcopy -I binary -O ihex --change-addresses 0x10000000 big.bin big.hex
 /usr/bin/time -f '%M %e' -o big.time "$verifier" info.txt big.hex >/dev/null || true
 read -r big_kib big_s < <(tail -n 1 big.time)  # after "Command exited with non-zero status"
+# Two hostile shapes: 80,000 16-byte records written from high to low, each
+# overlapping the one before by a byte, and 400,000 one-byte records with
+# gaps between them. Time must stay linear and memory near the data.
+python3 - <<'PY'
+def rec(addr, typ, data):
+    b = bytes([len(data), (addr >> 8) & 0xFF, addr & 0xFF, typ]) + bytes(data)
+    return ':' + b.hex().upper() + '%02X' % ((-sum(b)) & 0xFF) + '\r\n'
+def write(path, records):
+    out, upper = [], None
+    for addr, data in records:
+        if addr >> 16 != upper:
+            upper = addr >> 16
+            out.append(rec(0, 4, [(upper >> 8) & 0xFF, upper & 0xFF]))
+        out.append(rec(addr & 0xFFFF, 0, data))
+    open(path, 'w').write(''.join(out) + ':00000001FF\r\n')
+write('overlap.hex', [(0x10000000 + 15 * (80000 - i), bytes([i & 0xFF] * 16)) for i in range(80000)])
+write('gaps.hex', [(0x10000000 + 2 * i, bytes([i & 0xFF])) for i in range(400000)])
+PY
+/usr/bin/time -f '%M %e' -o overlap.time "$verifier" info.txt overlap.hex >/dev/null || true
+read -r overlap_kib overlap_s < <(tail -n 1 overlap.time)
+/usr/bin/time -f '%M %e' -o gaps.time "$verifier" info.txt gaps.hex >/dev/null || true
+read -r gaps_kib gaps_s < <(tail -n 1 gaps.time)
 writer=$(count --toggle-collect='WriteHexRecords*')
 # Our two entries into mbed TLS, the same under 2.28 and 3.6: the hashing,
 # and the signature with its verification (curve, nonce and values included).
@@ -87,3 +109,5 @@ printf '%-52s %s\n' "Instructions, SHA-256, signature and verification" "$(milli
 printf '%-52s %s\n' "Instructions, HEX writer (image + INFO block)" "$(millions "$writer")"
 printf '%-52s %s\n' "Instructions, Ravelverify on the signed image" "$(millions "$verify")"
 printf '%-52s %s MiB, %s s\n' "Ravelverify on a 56 MB HEX file: peak memory, time" "$((big_kib / 1024))" "$big_s"
+printf '%-52s %s MiB, %s s\n' "Ravelverify, 80,000 overlapping records backwards" "$((overlap_kib / 1024))" "$overlap_s"
+printf '%-52s %s MiB, %s s\n' "Ravelverify, 400,000 one-byte records with gaps" "$((gaps_kib / 1024))" "$gaps_s"

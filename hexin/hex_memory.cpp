@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <map>
 #include <new>
 
 void FreeBytes::operator()(std::uint8_t* bytes) const noexcept {
@@ -13,7 +14,9 @@ void FreeBytes::operator()(std::uint8_t* bytes) const noexcept {
 namespace {
 
 constexpr std::uint64_t kAddressSpace = std::uint64_t{1} << 32U;
-constexpr std::size_t kFirstCapacity = 4096;
+// A run grows by doubling, from a capacity of its first bytes: a file of
+// many small scattered records costs about its data, not a page a record.
+constexpr std::size_t kFirstCapacity = 16;
 
 using RunEntry = std::pair<const std::uint32_t, HexRun>;
 
@@ -39,7 +42,29 @@ std::uint8_t* Resize(HexRun& run, std::size_t size) {
   return run.bytes.get();
 }
 
-// Stores bytes that do not wrap: address + size <= 2^32.
+// Stores the bytes of a stretch that no run holds yet: at the end of the
+// run before it when that run ends where the stretch begins, else as a run
+// of their own. Returns the run that now holds them.
+std::map<std::uint32_t, HexRun>::iterator StoreInGap(std::map<std::uint32_t, HexRun>& runs,
+                                                     std::map<std::uint32_t, HexRun>::iterator before,
+                                                     std::uint32_t address,
+                                                     std::span<const std::uint8_t> bytes) {
+  if (before != runs.end() && RunEnd(*before) == address) {
+    HexRun& run = before->second;
+    const std::size_t size = run.size;
+    std::copy(bytes.begin(), bytes.end(), Resize(run, size + bytes.size()) + size);
+    return before;
+  }
+  const auto gap = runs.emplace(address, HexRun{nullptr, 0, 0}).first;
+  std::copy(bytes.begin(), bytes.end(), Resize(gap->second, bytes.size()));
+  return gap;
+}
+
+// Stores bytes that do not wrap: address + size <= 2^32. Where runs already
+// hold some of the addresses, the new bytes are written over them in place;
+// only the stretches between them are added. No run is ever copied into
+// another, so a file written backwards, each record overlapping the one
+// before, costs time in proportion to its size.
 void StoreWithin(HexMemory& memory, std::uint32_t address, std::span<const std::uint8_t> bytes) {
   const std::span<std::uint8_t> tail = AppendHexBytes(memory, address, bytes.size());
   if (!tail.empty()) {
@@ -47,30 +72,32 @@ void StoreWithin(HexMemory& memory, std::uint32_t address, std::span<const std::
     return;
   }
   auto& runs = memory.runs;
-  auto target = runs.upper_bound(address);
-  if (target != runs.begin() && RunEnd(*std::prev(target)) >= address) {
-    --target;  // the new bytes overlap the run before them or continue it
-  } else {
-    target = runs.emplace_hint(target, address, HexRun{nullptr, 0, 0});
+  const std::uint64_t end = address + std::uint64_t{bytes.size()};
+  std::uint64_t cursor = address;
+  // `before`: the last run that starts at or below `address`; when it holds
+  // `address`, the new bytes begin inside it.
+  auto next = runs.upper_bound(address);
+  auto before = next == runs.begin() ? runs.end() : std::prev(next);
+  if (before != runs.end() && RunEnd(*before) > address) {
+    next = before;
   }
-  HexRun& run = target->second;
-  const std::size_t offset = address - target->first;
-  std::uint8_t* data = Resize(run, std::max(run.size, offset + bytes.size()));
-  std::copy(bytes.begin(), bytes.end(), data + offset);
-
-  // Runs that the grown run now overlaps were stored earlier: keep only what
-  // lies beyond it. (Runs that merely touch it stay apart, so that a file
-  // written backwards does not copy its data again for every record.)
-  std::uint64_t end = RunEnd(*target);
-  for (auto next = std::next(target); next != runs.end() && next->first < end; next = runs.erase(next)) {
-    const std::uint64_t nextEnd = RunEnd(*next);
-    if (nextEnd > end) {
-      const auto beyond = static_cast<std::size_t>(nextEnd - end);
-      const std::size_t size = run.size;
-      data = Resize(run, size + beyond);
-      std::copy_n(next->second.bytes.get() + (next->second.size - beyond), beyond, data + size);
-      end = nextEnd;
+  for (; cursor < end && next != runs.end() && next->first < end; ++next) {
+    if (next->first > cursor) {
+      const auto gap = static_cast<std::size_t>(next->first - cursor);
+      before =
+          StoreInGap(runs, before, static_cast<std::uint32_t>(cursor), bytes.subspan(cursor - address, gap));
+      cursor = next->first;
     }
+    const std::uint64_t overlapEnd = std::min(end, RunEnd(*next));
+    if (overlapEnd > cursor) {
+      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(cursor - address), overlapEnd - cursor,
+                  next->second.bytes.get() + (cursor - next->first));
+      cursor = overlapEnd;
+    }
+    before = next;
+  }
+  if (cursor < end) {
+    StoreInGap(runs, before, static_cast<std::uint32_t>(cursor), bytes.subspan(cursor - address));
   }
 }
 

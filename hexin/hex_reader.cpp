@@ -18,6 +18,7 @@ constexpr std::size_t kMaxHexFileSize = std::size_t{64} * 1024 * 1024;
 constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 constexpr std::size_t kMaxRecordData = 255;
 constexpr std::size_t kCommonRecordData = 16;
+constexpr std::size_t kSegmentSize = 0x10000;  // what a segment address record (type 02) reaches
 
 enum RecordType : std::uint8_t {
   kData = 0x00,
@@ -107,10 +108,28 @@ void SumPairs(const unsigned char* digit, std::size_t count, RecordSums& sums) {
 struct RecordReader {
   HexMemory& memory;
   std::uint32_t base;  // from extended linear or segment address records
+  bool segmented;      // the base came from a segment address record (type 02)
   bool ended;          // the end-of-file record was read
   std::size_t lineNumber;
   std::array<std::uint8_t, kMaxRecordData> data;  // a record's data, unless it went straight into memory
 };
+
+// The part of a data record at `address` that its segment holds: with a
+// segment address record (type 02), the offset wraps within the segment's
+// 64 KiB, as the format defines and srec_cat reads it; with linear address
+// records the bytes simply go on.
+std::size_t InSegment(const RecordReader& reader, std::uint32_t address, std::size_t size) {
+  const std::size_t left = kSegmentSize - ((address - reader.base) & (kSegmentSize - 1));
+  return reader.segmented ? std::min(size, left) : size;
+}
+
+void StoreData(RecordReader& reader, std::uint32_t address, std::span<const std::uint8_t> data) {
+  const std::size_t first = InSegment(reader, address, data.size());
+  StoreHexBytes(reader.memory, address, data.first(first));
+  if (first < data.size()) {
+    StoreHexBytes(reader.memory, reader.base, data.subspan(first));
+  }
+}
 
 // Acts on a record whose form and checksum are good: stores its data (unless
 // it went straight into memory), or takes its address or its end. Returns the
@@ -121,7 +140,7 @@ const char* ApplyRecord(RecordReader& reader, const std::array<std::uint8_t, 4>&
   switch (head[3]) {
     case kData:
       if (!stored) {
-        StoreHexBytes(reader.memory, address, data);
+        StoreData(reader, address, data);
       }
       return nullptr;
     case kEndOfFile:
@@ -134,6 +153,7 @@ const char* ApplyRecord(RecordReader& reader, const std::array<std::uint8_t, 4>&
       }
       reader.base = static_cast<std::uint32_t>((data[0] << 8U) | data[1])
                     << (head[3] == kExtendedLinearAddress ? 16U : 4U);
+      reader.segmented = head[3] == kExtendedSegmentAddress;
       return nullptr;
     case kStartSegmentAddress:
     case kStartLinearAddress:
@@ -152,7 +172,8 @@ const char* TakeLine(RecordReader& reader, std::string_view line) {
     line.remove_suffix(1);
   }
   if (reader.ended) {
-    return "data after the end-of-file record";
+    // Blank lines after the end are no data: srec_cat and objcopy take them.
+    return line.empty() ? nullptr : "data after the end-of-file record";
   }
   if (line.empty() || line[0] != ':') {
     return "record does not start with ':'";
@@ -177,7 +198,8 @@ const char* TakeLine(RecordReader& reader, std::string_view line) {
   const std::size_t dataCount = count > 5 ? std::min(count - 5, kMaxRecordData) : 0;
   std::uint8_t* out = reader.data.data();
   bool stored = false;
-  if (head[3] == kData && count == std::size_t{head[0]} + 5 && (sums.bad & 0x100U) == 0) {
+  if (head[3] == kData && count == std::size_t{head[0]} + 5 && (sums.bad & 0x100U) == 0 &&
+      InSegment(reader, address, dataCount) == dataCount) {
     const std::span<std::uint8_t> tail = AppendHexBytes(reader.memory, address, dataCount);
     stored = !tail.empty();
     out = stored ? tail.data() : out;
@@ -208,7 +230,7 @@ int ReadHexFile(const char* path, HexMemory& memory) {
     std::printf("Failed to open HEX file <%s>!\n", path);
     return -1;
   }
-  RecordReader reader{memory, 0, false, 0, {}};
+  RecordReader reader{memory, 0, false, false, 0, {}};
   const char* problem = nullptr;
   std::string pending;  // a line that runs across chunks; reused, so no record allocates
   std::array<char, kReadChunk> chunk{};

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/scope_guard.h"
@@ -48,8 +49,11 @@ struct TokenRun {
 
   const char* text = nullptr;  // the URI as given, only ever printed without its PIN
   P11KitUri* uri = nullptr;
-  CK_FUNCTION_LIST* loaded = nullptr;    // a module loaded from module-path
-  CK_FUNCTION_LIST** modules = nullptr;  // the registered modules, or {loaded, nullptr}
+  CK_FUNCTION_LIST* loaded = nullptr;       // a module loaded from module-path
+  CK_FUNCTION_LIST** registered = nullptr;  // the registered modules, loaded by p11-kit
+  bool allInitialized = false;              // every registered module was initialized
+  CK_FUNCTION_LIST* named = nullptr;        // the one initialized for module-name
+  CK_FUNCTION_LIST** modules = nullptr;     // the modules walked: registered, or {one, nullptr}
   std::array<CK_FUNCTION_LIST*, 2> single{};
   CK_FUNCTION_LIST* module = nullptr;  // the module of the token chosen
   CK_SLOT_ID slot = 0;
@@ -71,8 +75,14 @@ void CloseAll(TokenRun& run) {
   if (run.loaded != nullptr) {
     static_cast<void>(p11_kit_module_finalize(run.loaded));
     p11_kit_module_release(run.loaded);
-  } else if (run.modules != nullptr) {
-    p11_kit_modules_finalize_and_release(run.modules);
+  }
+  if (run.named != nullptr) {
+    static_cast<void>(p11_kit_module_finalize(run.named));
+  }
+  if (run.registered != nullptr && run.allInitialized) {
+    p11_kit_modules_finalize_and_release(run.registered);
+  } else if (run.registered != nullptr) {
+    p11_kit_modules_release(run.registered);
   }
   if (run.uri != nullptr) {
     p11_kit_uri_free(run.uri);
@@ -80,16 +90,44 @@ void CloseAll(TokenRun& run) {
   WipeSecret(run.pin);
 }
 
-// The URI as it may be printed: any pin-value is replaced.
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+  return lower;
+}
+
+// The URI as it may be printed: any pin-value, in any letter case, is replaced.
 std::string Printable(std::string_view uri) {
+  constexpr std::string_view kPinValue = "pin-value=";
   std::string text(uri);
-  for (std::size_t at = text.find("pin-value="); at != std::string::npos;
-       at = text.find("pin-value=", at + 1)) {
-    const std::size_t start = at + std::string_view("pin-value=").size();
+  for (std::size_t at = Lower(text).find(kPinValue); at != std::string::npos;
+       at = Lower(text).find(kPinValue, at + 1)) {
+    const std::size_t start = at + kPinValue.size();
     const std::size_t end = text.find_first_of("&;", start);
     text.replace(start, (end == std::string::npos ? text.size() : end) - start, "***");
   }
   return text;
+}
+
+// An attribute the URI gives twice (p11-kit would silently keep the last,
+// and the wrong key might sign), or "" when there is none.
+std::string RepeatedAttribute(std::string_view uri) {
+  if (Lower(uri.substr(0, 7)) == "pkcs11:") {
+    uri.remove_prefix(7);
+  }
+  std::vector<std::string> names;
+  while (!uri.empty()) {
+    const std::size_t end = uri.find_first_of(";?&");
+    const std::string_view attribute = uri.substr(0, end);
+    std::string name = Lower(attribute.substr(0, attribute.find('=')));
+    if (!name.empty() && std::find(names.begin(), names.end(), name) != names.end()) {
+      return name;
+    }
+    names.push_back(std::move(name));
+    uri.remove_prefix(end == std::string_view::npos ? uri.size() : end + 1);
+  }
+  return "";
 }
 
 // One part of the URI (the token or the object attributes), for messages.
@@ -123,7 +161,23 @@ int ParseUri(TokenRun& run) {
     std::printf("PKCS#11 URI <%s> has an attribute that is not understood!\n", Printable(run.text).c_str());
     return -1;
   }
+  if (const std::string repeated = RepeatedAttribute(run.text); !repeated.empty()) {
+    std::printf("PKCS#11 URI <%s> gives %s more than once!\n", Printable(run.text).c_str(), repeated.c_str());
+    return -1;
+  }
   return 0;
+}
+
+// Whether the module is the one module-name names (any, without it).
+bool HasWantedName(TokenRun& run, CK_FUNCTION_LIST* module) {
+  const char* wanted = p11_kit_uri_get_module_name(run.uri);
+  if (wanted == nullptr) {
+    return true;
+  }
+  char* name = p11_kit_module_get_name(module);
+  const bool same = name != nullptr && std::strcmp(name, wanted) == 0;
+  std::free(name);  // NOLINT(cppcoreguidelines-no-malloc): p11-kit's allocation
+  return same;
 }
 
 int LoadModules(TokenRun& run) {
@@ -143,22 +197,39 @@ int LoadModules(TokenRun& run) {
     run.modules = run.single.data();
     return 0;
   }
-  run.modules = p11_kit_modules_load_and_initialize(0);
-  if (run.modules == nullptr) {
+  // With module-name, only that module is started: another registered module
+  // whose C_Initialize hangs (a TPM token whose daemon is down) must not hang
+  // the run, nor print its errors.
+  const char* name = p11_kit_uri_get_module_name(run.uri);
+  run.registered =
+      name != nullptr ? p11_kit_modules_load(nullptr, 0) : p11_kit_modules_load_and_initialize(0);
+  if (run.registered == nullptr) {
     std::printf("Cannot load the registered PKCS#11 modules: %s!\n", p11_kit_message());
     return -1;
   }
+  run.allInitialized = name == nullptr;
+  run.modules = run.registered;
+  if (name == nullptr) {
+    return 0;
+  }
+  for (CK_FUNCTION_LIST** module = run.registered; *module != nullptr; ++module) {
+    if (HasWantedName(run, *module)) {
+      if (const CK_RV rv = p11_kit_module_initialize(*module); rv != CKR_OK) {
+        std::printf("Cannot initialize PKCS#11 module <%s>: %s!\n", name, ErrorText(rv));
+        return -1;
+      }
+      run.named = *module;
+      break;
+    }
+  }
+  run.single = {run.named, nullptr};
+  run.modules = run.single.data();  // none: ChooseToken says that no module matches
   return 0;
 }
 
 bool ModuleMatches(TokenRun& run, CK_FUNCTION_LIST* module) {
-  if (const char* wanted = p11_kit_uri_get_module_name(run.uri)) {
-    char* name = p11_kit_module_get_name(module);
-    const bool same = name != nullptr && std::strcmp(name, wanted) == 0;
-    std::free(name);  // NOLINT(cppcoreguidelines-no-malloc): p11-kit's allocation
-    if (!same) {
-      return false;
-    }
+  if (!HasWantedName(run, module)) {
+    return false;
   }
   CK_INFO info{};
   return module->C_GetInfo(&info) == CKR_OK && p11_kit_uri_match_module_info(run.uri, &info) != 0;
@@ -215,7 +286,9 @@ int ChooseToken(TokenRun& run) {
     return -1;
   }
   if (matches == 0) {
-    std::printf("No token matches <%s>!\n", UriPart(run.uri, P11_KIT_URI_FOR_TOKEN).c_str());
+    std::printf(
+        "No token matches <%s>!\n",
+        UriPart(run.uri, static_cast<P11KitUriType>(P11_KIT_URI_FOR_SLOT | P11_KIT_URI_FOR_TOKEN)).c_str());
     return -1;
   }
   if (matches > 1) {
@@ -245,45 +318,64 @@ int KeepPin(TokenRun& run, const unsigned char* value, std::size_t length) {
   return 0;
 }
 
+// The PIN from a pin file, without the one line end (LF or CR LF) that
+// `echo 1234 > pin` writes. Returns 0 with `run.pinKnown` set when the file
+// gives a PIN, 0 without it when the file is empty, or -1.
+int ReadPinSource(TokenRun& run, const char* source) {
+  // p11-kit reads a pin-source that names a file, by its path; RFC 7512
+  // writes it as a file: URI.
+  std::string_view path(source);
+  if (path.starts_with("file://")) {
+    path.remove_prefix(std::string_view("file://").size());
+  } else if (path.starts_with("file:")) {
+    path.remove_prefix(std::string_view("file:").size());
+  }
+  const std::string file(path);
+  static_cast<void>(
+      p11_kit_pin_register_callback(P11_KIT_PIN_FALLBACK, p11_kit_pin_file_callback, nullptr, nullptr));
+  P11KitPin* pin =
+      p11_kit_pin_request(file.c_str(), run.uri, run.tokenLabel.c_str(), P11_KIT_PIN_FLAGS_USER_LOGIN);
+  p11_kit_pin_unregister_callback(P11_KIT_PIN_FALLBACK, p11_kit_pin_file_callback, nullptr);
+  if (pin == nullptr) {
+    std::printf("Cannot read the PIN for token <%s> from <%s>!\n", run.tokenLabel.c_str(), source);
+    return -1;
+  }
+  std::size_t length = 0;
+  const unsigned char* value = p11_kit_pin_get_value(pin, &length);
+  std::size_t used = length;
+  if (used > 0 && value[used - 1] == '\n') {
+    --used;
+    used -= used > 0 && value[used - 1] == '\r' ? 1 : 0;
+  }
+  const int kept = used == 0 ? 0 : KeepPin(run, value, used);
+  // The PIN's buffer is p11-kit's, but nothing else reads it again.
+  WipeBytes(const_cast<unsigned char*>(value), length);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+  p11_kit_pin_unref(pin);
+  return kept;
+}
+
 // The PIN: from the URI's pin-value or pin-source, else RAVELHSM_PIN, else
-// typed at the terminal. Without any of these, an error, never a wait.
+// typed at the terminal. An empty PIN is no PIN: a login with it would only
+// use up one of the token's retries (an unset CI secret is often empty).
+// Without any PIN, an error, never a wait.
 int FindPin(TokenRun& run) {
-  if (const char* value = p11_kit_uri_get_pin_value(run.uri)) {
+  if (const char* value = p11_kit_uri_get_pin_value(run.uri); value != nullptr && *value != '\0') {
     return KeepPin(run, reinterpret_cast<const unsigned char*>(value), std::strlen(value));
   }
   if (const char* source = p11_kit_uri_get_pin_source(run.uri)) {
-    // p11-kit reads a pin-source that names a file, by its path; RFC 7512
-    // writes it as a file: URI.
-    std::string_view path(source);
-    if (path.starts_with("file://")) {
-      path.remove_prefix(std::string_view("file://").size());
-    } else if (path.starts_with("file:")) {
-      path.remove_prefix(std::string_view("file:").size());
-    }
-    const std::string file(path);
-    static_cast<void>(
-        p11_kit_pin_register_callback(P11_KIT_PIN_FALLBACK, p11_kit_pin_file_callback, nullptr, nullptr));
-    P11KitPin* pin =
-        p11_kit_pin_request(file.c_str(), run.uri, run.tokenLabel.c_str(), P11_KIT_PIN_FLAGS_USER_LOGIN);
-    p11_kit_pin_unregister_callback(P11_KIT_PIN_FALLBACK, p11_kit_pin_file_callback, nullptr);
-    if (pin == nullptr) {
-      std::printf("Cannot read the PIN for token <%s> from <%s>!\n", run.tokenLabel.c_str(), source);
+    if (ReadPinSource(run, source) != 0) {
       return -1;
     }
-    std::size_t length = 0;
-    const unsigned char* value = p11_kit_pin_get_value(pin, &length);
-    const int kept = KeepPin(run, value, length);
-    // The PIN's buffer is p11-kit's, but nothing else reads it again.
-    WipeBytes(const_cast<unsigned char*>(value), length);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
-    p11_kit_pin_unref(pin);
-    return kept;
+    if (run.pinKnown) {
+      return 0;
+    }
   }
-  if (const char* value = std::getenv("RAVELHSM_PIN")) {
+  if (const char* value = std::getenv("RAVELHSM_PIN"); value != nullptr && *value != '\0') {
     return KeepPin(run, reinterpret_cast<const unsigned char*>(value), std::strlen(value));
   }
   if (StandardInputIsTerminal()) {
     const std::string prompt = "PIN for token <" + run.tokenLabel + ">: ";
-    if (ReadSecretLine(prompt.c_str(), run.pin) < 0) {
+    if (ReadSecretLine(prompt.c_str(), run.pin) <= 0) {
       std::printf("No PIN was read for token <%s>!\n", run.tokenLabel.c_str());
       return -1;
     }
@@ -296,9 +388,12 @@ int FindPin(TokenRun& run) {
 }
 
 int Login(TokenRun& run, CK_USER_TYPE user) {
+  // Read for every login: a PIN pad is asked the second time as the first.
   CK_TOKEN_INFO info{};
-  if (user == CKU_USER && run.module->C_GetTokenInfo(run.slot, &info) == CKR_OK &&
-      (info.flags & CKF_LOGIN_REQUIRED) == 0) {
+  if (run.module->C_GetTokenInfo(run.slot, &info) != CKR_OK) {
+    info.flags = 0;
+  }
+  if (user == CKU_USER && (info.flags & CKF_LOGIN_REQUIRED) == 0) {
     return 0;
   }
   // A token with its own PIN pad takes no PIN from us.
@@ -434,19 +529,6 @@ int CheckKeyType(TokenRun& run, CK_OBJECT_HANDLE key) {
 
 // CKA_EC_POINT as PKCS#11 has it (a DER OCTET STRING around the point) or as
 // some tokens give it (the bare uncompressed point): X and Y.
-bool DecodeEcPoint(const std::vector<std::uint8_t>& value, PublicKeyBytes& publicKey) {
-  constexpr std::size_t kPointSize = 1 + 2 * kP256NumberSize;
-  std::span<const std::uint8_t> point(value);
-  if (point.size() == kPointSize + 2 && point[0] == 0x04 && point[1] == kPointSize) {
-    point = point.subspan(2);
-  }
-  if (point.size() != kPointSize || point[0] != 0x04) {
-    return false;
-  }
-  std::copy(point.begin() + 1, point.end(), publicKey.begin());
-  return true;
-}
-
 // The public key that belongs to `privateKey`: the public key object with
 // the same CKA_ID, else CKA_EC_POINT of the private key object itself.
 TokenPublicKey FindPublicKey(TokenRun& run, CK_OBJECT_HANDLE privateKey) {
@@ -524,4 +606,17 @@ int ReadTokenPublicKey(const char* uri, PublicKeyBytes& publicKey) {
     return -1;
   }
   return 0;
+}
+
+bool DecodeEcPoint(std::span<const std::uint8_t> value, PublicKeyBytes& publicKey) {
+  constexpr std::size_t kPointSize = 1 + 2 * kP256NumberSize;
+  std::span<const std::uint8_t> point = value;
+  if (point.size() == kPointSize + 2 && point[0] == 0x04 && point[1] == kPointSize) {
+    point = point.subspan(2);
+  }
+  if (point.size() != kPointSize || point[0] != 0x04) {
+    return false;
+  }
+  std::copy(point.begin() + 1, point.end(), publicKey.begin());
+  return true;
 }

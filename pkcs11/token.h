@@ -6,7 +6,15 @@
 // every path; the PIN is wiped after the last login.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "core/info_layout.h"
+
+// The uncompressed P-256 point of a CKA_EC_POINT: a DER OCTET STRING holding
+// 04 ‖ X ‖ Y, as PKCS#11 asks, or those 65 bytes bare, as some tokens give
+// them. Returns false for anything else.
+bool DecodeEcPoint(std::span<const std::uint8_t> value, PublicKeyBytes& publicKey);
 
 // The token's public key for the key the URI names, when it gives one.
 struct TokenPublicKey {

@@ -27,6 +27,8 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace {
@@ -309,6 +311,21 @@ bool StandardInputIsTerminal() {
   return isatty(STDIN_FILENO) != 0;
 }
 
+namespace {
+
+// The terminal as it was before the prompt turned echo off, put back by a
+// signal that ends the process at the prompt (Ctrl-C, SIGTERM, a hang-up).
+termios terminalBeforePrompt{};
+constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void RestoreTerminalAndEnd(int signal) {
+  static_cast<void>(tcsetattr(STDIN_FILENO, TCSAFLUSH, &terminalBeforePrompt));
+  static_cast<void>(std::signal(signal, SIG_DFL));
+  static_cast<void>(std::raise(signal));
+}
+
+}  // namespace
+
 int ReadSecretLine(const char* prompt, std::span<char> out) {
   if (out.empty()) {
     return -1;
@@ -318,19 +335,30 @@ int ReadSecretLine(const char* prompt, std::span<char> out) {
   if (tcgetattr(STDIN_FILENO, &saved) != 0) {
     return -1;
   }
+  terminalBeforePrompt = saved;
+  std::array<struct sigaction, kEndingSignals.size()> previous{};
+  struct sigaction restore {};
+  restore.sa_handler = RestoreTerminalAndEnd;
+  sigemptyset(&restore.sa_mask);
+  for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
+    static_cast<void>(sigaction(kEndingSignals[i], &restore, &previous[i]));
+  }
   termios quiet = saved;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   quiet.c_lflag |= ECHONL;
   std::fputs(prompt, stderr);
   std::fflush(stderr);
-  if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0) {
-    return -1;
-  }
-  const int length = CollectSecretLine(out, [] {
+  const bool quietOn = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+  const int length = !quietOn ? -1 : CollectSecretLine(out, [] {
     unsigned char c = 0;
     return read(STDIN_FILENO, &c, 1) == 1 ? int{c} : EOF;
   });
-  static_cast<void>(tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved));
+  if (quietOn) {
+    static_cast<void>(tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved));
+  }
+  for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
+    static_cast<void>(sigaction(kEndingSignals[i], &previous[i], nullptr));
+  }
   return length;
 }
 

@@ -26,10 +26,11 @@ for tool in $(printf '%s\n' "${folders[@]}" | grep '^tools/'); do
     complain "nothing outside ${tool}/ includes it:"$'\n'"$hits"
   fi
 done
-if hits=$(git grep -n -E '#include <mbedtls/' -- '*.cpp' '*.h' ':!crypto/' 2>/dev/null); then
+# The tool's own folders; a test (a stub PKCS#11 module) may include what it tests.
+if hits=$(git grep -n -E '#include <mbedtls/' -- "${folders[@]}" ':!crypto/' 2>/dev/null); then
   complain "mbed TLS is included outside crypto/:"$'\n'"$hits"
 fi
-if hits=$(git grep -n -E '#include <p11-kit/' -- '*.cpp' '*.h' ':!pkcs11/' 2>/dev/null); then
+if hits=$(git grep -n -E '#include <p11-kit/' -- "${folders[@]}" ':!pkcs11/' 2>/dev/null); then
   complain "p11-kit is included outside pkcs11/:"$'\n'"$hits"
 fi
 [ "$failed" = 0 ] && echo "layering: ${#folders[@]} folders, every include points down"

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ using Words = std::vector<std::string>;
 
 const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
 constexpr const char* kSoftHsmModule = "/usr/lib/softhsm/libsofthsm2.so";
+// OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names.
+constexpr const char* kSpyModule = "/usr/lib/x86_64-linux-gnu/pkcs11/pkcs11-spy.so";
 
 std::string ToolPath(const std::string& tool) {
   static const std::map<std::string, std::pair<const char*, const char*>> kTools = {
@@ -90,16 +93,19 @@ std::string Text(const Bytes& bytes) {
 struct CaseRun {
   fs::path source;
   testsupport::TempDir dir{};
-  std::map<std::string, std::string> env{};
+  std::map<std::string, std::optional<std::string>> env{};  // nullopt: unset
   testsupport::CommandResult last{-1, {}};
   bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
-  std::string limit{};  // a file-size limit for the next run
+  std::string limit{};    // a file-size limit for the next run
+  std::string timeout{};  // a time limit for the next run
 
   std::string At(const std::string& name) const { return dir.File(name); }
 
   std::string Expand(std::string word) const {
     for (const auto& [name, value] :
-         std::map<std::string, std::string>{{"${DIR}", dir.path.string()}, {"${SOFTHSM}", kSoftHsmModule}}) {
+         std::map<std::string, std::string>{{"${DIR}", dir.path.string()},
+                                            {"${SOFTHSM}", kSoftHsmModule},
+                                            {"${SPY}", kSpyModule}}) {
       for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
         word.replace(at, name.size(), value);
       }
@@ -121,7 +127,7 @@ struct CaseRun {
     std::string prefix = "cd " + testsupport::Quote(dir.path.string()) + " && ";
     for (const auto& [name, value] : env) {
       prefix +=
-          value.empty() ? "unset " + name + "; " : "export " + name + "=" + testsupport::Quote(value) + "; ";
+          !value ? "unset " + name + "; " : "export " + name + "=" + testsupport::Quote(*value) + "; ";
     }
     return testsupport::RunCommand(prefix + command + " </dev/null");
   }
@@ -131,8 +137,9 @@ struct CaseRun {
     for (std::size_t i = 2; i < words.size(); ++i) {
       arguments.push_back(Expand(words[i]));
     }
-    last = Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
+    last = Shell(limit + "exec " + timeout + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
     limit.clear();
+    timeout.clear();
   }
 
   void Tool(const std::string& command) const {
@@ -286,7 +293,11 @@ const std::map<std::string, StepFn>& Verbs() {
        [](CaseRun& r, const Words& w) {
          fs::copy_file(r.At(w[1]), r.At(w[2]), fs::copy_options::overwrite_existing);
        }},
-      {"env", [](CaseRun& r, const Words& w) { r.env[w[1]] = r.Expand(w[2]); }},
+      {"env",
+       [](CaseRun& r, const Words& w) {
+         r.env[w[1]] = w.size() > 2 ? std::optional(r.Expand(w[2])) : std::nullopt;
+       }},
+      {"time-limit", [](CaseRun& r, const Words& w) { r.timeout = "timeout -s KILL " + w[1] + " "; }},
       {"file-size-limit",
        [](CaseRun& r, const Words& w) { r.limit = "trap '' XFSZ; ulimit -f " + w[1] + "; "; }},
       {"run", [](CaseRun& r, const Words& w) { r.Run(w); }},

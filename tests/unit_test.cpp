@@ -18,6 +18,7 @@
 #include "infoblock/info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_name.h"
+#include "pkcs11/token.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -245,6 +246,31 @@ TEST(LibrarySeries, AFailedSignatureLeavesRAndSEmptyBetweenTheBrackets) {
                                  "]\nECDSA sign failed!\nECDSA verify failed!\nr = []\ns = []\n")
         << privateKey;
     EXPECT_EQ(result.r + result.s, std::string(128, '0'));
+  }
+}
+
+// CKA_EC_POINT as tokens give it: DER-wrapped (SoftHSM) or the bare point.
+TEST(Pkcs11, ReadsTheEcPointWrappedInDerOrBare) {
+  const std::string point = std::string("04") + kPublicX + kPublicY;
+  const struct {
+    std::string hex;
+    bool read;
+  } kCases[] = {
+      {"0441" + point, true},          // OCTET STRING of 65 bytes
+      {point, true},                   // bare
+      {"0441" + point + "00", false},  // a byte too many
+      {"0440" + point.substr(0, 128), false},
+      {"03" + point.substr(2), false},        // not the uncompressed form
+      {"02" + std::string(kPublicX), false},  // compressed
+      {"", false},
+  };
+  for (const auto& c : kCases) {
+    const Bytes value = FromHex(c.hex);
+    PublicKeyBytes key{};
+    EXPECT_EQ(DecodeEcPoint(value, key), c.read) << c.hex;
+    if (c.read) {
+      EXPECT_EQ(ToHex(Bytes(key.begin(), key.end())), std::string(kPublicX) + kPublicY);
+    }
   }
 }
 

@@ -67,6 +67,9 @@ int Generate(const char* path) {
                 path);
     return -1;
   }
+  // Unbuffered: the key text goes from `content` (wiped) to the file, never
+  // through a stdio buffer that nothing wipes.
+  static_cast<void>(std::setvbuf(output.stream, nullptr, _IONBF, 0));
   const auto size = static_cast<std::size_t>(length);
   if (CloseOutputFile(output, path, std::fwrite(content.data(), 1, size, output.stream) == size) != 0) {
     return -1;

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
+# module-name= starts only the module it names: with a registered module
+# whose C_Initialize never returns (a TPM token whose daemon is down), a run
+# that names SoftHSM still ends at once, while a run that searches every
+# module hangs (the control). p11-kit reads no user configuration for root,
+# so the module is registered in /etc/pkcs11/modules, removed again on every
+# path; the test is skipped where that folder cannot be written.
+#   pkcs11_modules_test.sh <Ravelhsm> <hanging module>
+set -euo pipefail
+hsm=$1
+hanging=$2
+registry=/etc/pkcs11/modules
+registration=$registry/ravel-hanging-test.module
+if ! mkdir -p "$registry" 2>/dev/null || ! touch "$registration" 2>/dev/null; then
+  echo "SKIPPED: cannot write $registry"
+  exit 0
+fi
+work=$(mktemp -d)
+cleanup() { rm -f "$registration"; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+mkdir "$work/tokens"
+printf 'directories.tokendir = %s\nlog.level = ERROR\n' "$work/tokens" >"$work/softhsm2.conf"
+export SOFTHSM2_CONF=$work/softhsm2.conf
+softhsm2-util --init-token --free --label modules --pin 1234 --so-pin 87654321 >/dev/null
+pkcs11-tool --module /usr/lib/softhsm/libsofthsm2.so --token-label modules --login --pin 1234 \
+  --keypairgen --key-type EC:prime256v1 --label boot --id 01 >/dev/null 2>&1
+printf 'module: %s\n' "$hanging" >"$registration"
+
+status=0
+timeout -s KILL 10 "$hsm" public "pkcs11:token=modules;object=boot?module-name=softhsm2" >"$work/named.out" ||
+  status=$?
+cat "$work/named.out"
+[ "$status" = 0 ] || fail "Ravelhsm public with module-name=softhsm2 exited with $status"
+grep -q '^PUBLIC_KEY_1 = ' "$work/named.out" || fail "no public key printed"
+
+status=0
+timeout -s KILL 3 "$hsm" public "pkcs11:token=modules;object=boot" >/dev/null 2>&1 || status=$?
+[ "$status" = 137 ] || fail "the control did not hang (status $status): the hanging module is not registered"
+echo "module-name started SoftHSM alone; the control hung as it should"
