@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 targets=(info_file hex_writer whole_run)
-targets+=(hex_reader hex_memory)
+targets+=(hex_reader hex_memory signature key_file)
 
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVEL_BUILD_FUZZERS=ON \
   -DRAVEL_BUILD_TESTS=OFF -DRAVEL_BUILD_BENCHMARKS=OFF >/dev/null
