@@ -4,6 +4,20 @@ include(GNUInstallDirs)
 
 install(TARGETS Ravelsign Ravelverify Ravelhsm Ravelinfo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The CMake package (find_package(Ravelsign 1.2 CONFIG)). It goes under
+# lib/cmake, not the multiarch folder, so that a cross build for a
+# microcontroller finds it; its version file fits any architecture, since
+# the tools run on the build machine.
+include(CMakePackageConfigHelpers)
+set(RAVEL_CMAKE_PACKAGE_DIR lib/cmake/Ravelsign)
+configure_package_config_file(cmake/RavelsignConfig.cmake.in ${PROJECT_BINARY_DIR}/RavelsignConfig.cmake
+  INSTALL_DESTINATION ${RAVEL_CMAKE_PACKAGE_DIR} PATH_VARS CMAKE_INSTALL_BINDIR)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES ${PROJECT_BINARY_DIR}/RavelsignConfig.cmake ${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cmake
+              cmake/RavelsignFunctions.cmake
+        DESTINATION ${RAVEL_CMAKE_PACKAGE_DIR})
+
 # Man pages carry the version and are installed compressed, as man-db reads them.
 find_program(GZIP gzip)
 set(_man_pages)

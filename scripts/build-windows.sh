@@ -20,35 +20,13 @@ toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
 
 scripts/install-deps.sh --windows
 
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-
 # Windows gets mbed TLS 3.6 LTS whatever the host: the source package of
 # Debian 13 (trixie), fetched through a deb-src entry for trixie on the
 # Debian archive the machine's apt sources already name.
 work=$PWD/build-windows/mbedtls
 lib=$work/build/library/libmbedcrypto.a
-sources=/etc/apt/sources.list.d/ravel-trixie-src.sources
-
 if [ ! -f "$lib" ]; then
-  if [ ! -f "$sources" ]; then
-    archive=$(scripts/debian-archive.sh)
-    echo "Adding a deb-src entry for Debian 13 (trixie) from $archive"
-    printf 'Types: deb-src\nURIs: %s\nSuites: trixie\nComponents: main\nSigned-By: %s\n' \
-      "$archive" /usr/share/keyrings/debian-archive-keyring.gpg | "${sudo_cmd[@]}" tee "$sources" >/dev/null
-    "${sudo_cmd[@]}" apt-get update -qq
-  fi
-  rm -rf "$work"
-  mkdir -p "$work/download"
-  fetch() { (cd "$work/download" && apt-get source -qq --download-only mbedtls/trixie 2>&1 |
-             grep -v '^W: Download is performed unsandboxed' || true); }
-  fetch
-  if ! ls "$work"/download/mbedtls_3.6.*.dsc >/dev/null 2>&1; then
-    # The source lists may be stale: refresh them once and try again.
-    "${sudo_cmd[@]}" apt-get update -qq
-    fetch
-  fi
-  dpkg-source -q -x "$work"/download/mbedtls_3.6.*.dsc "$work/src"
+  scripts/mbedtls-source.sh "$work"
   # Upstream's default configuration: Debian's additions (pthread threading)
   # are for its shared Linux libraries and not wanted here. The generated
   # sources ship in the package.

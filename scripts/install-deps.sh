@@ -11,7 +11,8 @@ set -euo pipefail
 
 build=(cmake make g++ pkg-config libmbedtls-dev libp11-kit-dev)
 tests=(clang clang-tidy clang-format libclang-rt-dev libgtest-dev libbenchmark-dev openssl srecord binutils
-       valgrind xxd dpkg-dev file man-db lintian softhsm2 opensc git ca-certificates)
+       valgrind xxd dpkg-dev file man-db lintian softhsm2 opensc git ca-certificates
+       gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
 packages=("${build[@]}" "${tests[@]}")
 for arg in "$@"; do
   case "$arg" in

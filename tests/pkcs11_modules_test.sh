@@ -8,6 +8,8 @@
 # path; the test is skipped where that folder cannot be written.
 #   pkcs11_modules_test.sh <Ravelhsm> <hanging module>
 set -euo pipefail
+# shellcheck source=tests/softhsm_token.sh
+source "$(dirname "$0")/softhsm_token.sh"
 hsm=$1
 hanging=$2
 registry=/etc/pkcs11/modules
@@ -21,12 +23,7 @@ cleanup() { rm -f "$registration"; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-mkdir "$work/tokens"
-printf 'directories.tokendir = %s\nlog.level = ERROR\n' "$work/tokens" >"$work/softhsm2.conf"
-export SOFTHSM2_CONF=$work/softhsm2.conf
-softhsm2-util --init-token --free --label modules --pin 1234 --so-pin 87654321 >/dev/null
-pkcs11-tool --module /usr/lib/softhsm/libsofthsm2.so --token-label modules --login --pin 1234 \
-  --keypairgen --key-type EC:prime256v1 --label boot --id 01 >/dev/null 2>&1
+softhsm_token "$work" modules 1234
 printf 'module: %s\n' "$hanging" >"$registration"
 
 status=0
