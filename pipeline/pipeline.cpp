@@ -45,10 +45,11 @@ int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* ou
   return 0;
 }
 
-int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs) {
+int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs,
+                         bool giveReason) {
   const char* name = outputName.data();
   OutputFile output{};
-  if (CreateOutputFile(name, inputs, output) != 0) {
+  if (CreateOutputFile(name, inputs, output, giveReason) != 0) {
     return -1;
   }
   std::FILE* file = output.stream;

@@ -32,4 +32,6 @@ int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* ou
 // Writes the image, the INFO block and the end-of-file record as Intel HEX
 // to `outputName`, never over one of `inputs` (null entries are skipped),
 // and prints "Output secure boot image: <name>". Returns 0 or -1.
-int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs);
+// The companions' messages give the system's reason (`giveReason`).
+int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs,
+                         bool giveReason = false);

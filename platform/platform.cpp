@@ -177,8 +177,11 @@ std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bo
 
 bool MayReplace(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
-  return attributes == INVALID_FILE_ATTRIBUTES ||
-         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return true;
+  }
+  errno = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : EACCES;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
 
 int SyncFile(std::FILE* file) {
@@ -276,7 +279,11 @@ bool MayReplace(const char* path) {
   if (lstat(path, &status) != 0) {
     return errno == ENOENT;
   }
-  return !S_ISDIR(status.st_mode) && access(path, W_OK) == 0;
+  if (S_ISDIR(status.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  return access(path, W_OK) == 0;
 }
 
 int SyncFile(std::FILE* file) {

@@ -36,7 +36,7 @@ std::FILE* CreateNewPrivateFile(const char* path);
 std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bool ownerOnly);
 
 // Whether an output may take the name `path`: nothing has it, or a file we
-// may write (not a folder, not a read-only file).
+// may write (not a folder, not a read-only file). When not, errno says why.
 bool MayReplace(const char* path);
 
 // Flushes the stream and has the system put its data on the disk (fsync;

@@ -61,7 +61,7 @@ int Generate(const char* path) {
     return -1;
   }
   // Never over an existing file: it may hold the only copy of another key.
-  OutputFile output{CreateNewPrivateFile(path), {}};
+  OutputFile output{CreateNewPrivateFile(path), {}, true};
   if (output.stream == nullptr) {
     std::printf("Cannot create information file <%s>: it exists already or its folder cannot be written!\n",
                 path);
