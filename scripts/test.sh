@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # Installs what is missing, builds everything and runs every test:
-#   1. g++ build, unit tests, the golden cases, the Debian package, valgrind memcheck of full runs
+#   1. g++ build, unit tests, the golden cases, the Debian package, valgrind memcheck of full runs,
+#      and the installed CMake package signing the Cortex-M3 example, booted in QEMU
 #   2. clang++ build with AddressSanitizer and UndefinedBehaviorSanitizer, the same tests
-#   3. clang-tidy over the tool's sources
+#   3. the layering of the source folders, and clang-tidy over the tool's sources
 #   4. every libFuzzer target for FUZZ_SECONDS seconds (default 30)
 #   5. the Windows executables, cross-built with mingw-w64, under wine
 # Options: --werror        compiler warnings as errors (CI)
