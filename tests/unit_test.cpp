@@ -3,6 +3,10 @@
 // nonce when the random source is replaced, wiped secrets, stale bytes
 // between loads, the output name's edge cases and strict DER.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +23,7 @@
 #include "pipeline/boot_image.h"
 #include "pipeline/output_name.h"
 #include "pkcs11/token.h"
+#include "platform/platform.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -272,6 +277,34 @@ TEST(Pkcs11, ReadsTheEcPointWrappedInDerOrBare) {
       EXPECT_EQ(ToHex(Bytes(key.begin(), key.end())), std::string(kPublicX) + kPublicY);
     }
   }
+}
+
+// Ctrl-C at the PIN prompt ends the run, but not with the terminal's echo
+// off: the prompt runs in a child on a pseudo-terminal, which is
+// interrupted once echo is off and must leave it on again.
+TEST(SecretPrompt, AnInterruptAtThePromptPutsTheEchoBack) {
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::array<char, 64> pin{};
+    static_cast<void>(ReadSecretLine("PIN: ", pin));
+    _exit(0);
+  }
+  const auto echo = [&] {
+    termios settings{};
+    return tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+  };
+  for (int wait = 0; wait < 500 && echo(); ++wait) {
+    usleep(10000);
+  }
+  EXPECT_FALSE(echo()) << "the prompt never turned the echo off";
+  ASSERT_EQ(kill(child, SIGINT), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+  EXPECT_TRUE(echo()) << "the echo is still off after the interrupt";
+  close(terminal);
 }
 
 TEST(BootImage, AShorterImageAfterALongerOneLeavesZeros) {
