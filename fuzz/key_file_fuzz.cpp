@@ -25,9 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (ReadKeyFile(path.c_str(), privateKey, publicKey, hasPrivate) != 0) {
     return 0;
   }
-  std::array<char, 2 * kP256NumberSize + 1> d{};
-  std::array<char, 2 * kP256NumberSize + 1> x{};
-  std::array<char, 2 * kP256NumberSize + 1> y{};
+  using HexText = std::array<char, 2 * kP256NumberSize + 1>;
+  HexText d{}, x{}, y{};  // NOLINT(readability-isolate-declaration)
   FormatHex(privateKey, d, kUpperHexDigits);
   FormatHex(std::span(publicKey).first(kP256NumberSize), x, kUpperHexDigits);
   FormatHex(std::span(publicKey).last(kP256NumberSize), y, kUpperHexDigits);

@@ -96,8 +96,7 @@ struct CaseRun {
   std::map<std::string, std::optional<std::string>> env{};  // nullopt: unset
   testsupport::CommandResult last{-1, {}};
   bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
-  std::string limit{};    // a file-size limit for the next run
-  std::string timeout{};  // a time limit for the next run
+  std::string limit{};  // a file-size limit for the next run
 
   std::string At(const std::string& name) const { return dir.File(name); }
 
@@ -137,9 +136,8 @@ struct CaseRun {
     for (std::size_t i = 2; i < words.size(); ++i) {
       arguments.push_back(Expand(words[i]));
     }
-    last = Shell(limit + "exec " + timeout + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
+    last = Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
     limit.clear();
-    timeout.clear();
   }
 
   void Tool(const std::string& command) const {
@@ -297,7 +295,6 @@ const std::map<std::string, StepFn>& Verbs() {
        [](CaseRun& r, const Words& w) {
          r.env[w[1]] = w.size() > 2 ? std::optional(r.Expand(w[2])) : std::nullopt;
        }},
-      {"time-limit", [](CaseRun& r, const Words& w) { r.timeout = "timeout -s KILL " + w[1] + " "; }},
       {"file-size-limit",
        [](CaseRun& r, const Words& w) { r.limit = "trap '' XFSZ; ulimit -f " + w[1] + "; "; }},
       {"run", [](CaseRun& r, const Words& w) { r.Run(w); }},

@@ -1,7 +1,5 @@
 # SPDX-License-Identifier: Apache-2.0
-# Sourced by the test scripts: a SoftHSM token of their own under <folder>
-# (SOFTHSM2_CONF exported), holding a new P-256 key pair "boot" (id 01).
-#   softhsm_token <folder> <token label> <PIN>
+# Sourced by tests. softhsm_token <folder> <label> <PIN>: a SoftHSM token there, with a key pair "boot" (id 01).
 softhsm_token() {
   mkdir -p "$1/tokens"
   printf 'directories.tokendir = %s\nlog.level = ERROR\n' "$1/tokens" >"$1/softhsm2.conf"
