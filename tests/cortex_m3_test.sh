@@ -31,9 +31,9 @@ grep -q 'Secure boot image verified OK.' "$work/build.log" || fail "the post-bui
 ctest --test-dir "$work/example" -V >"$work/table.log" 2>&1 || { cat "$work/table.log"; fail "the boot table"; }
 grep -E '^[0-9]+: (ok|boot)' "$work/table.log"
 
-# A signature that does not verify (a PRIVATE_KEY that is not the public
-# key's) fails the build, and leaves no signed file.
-sed 's/^PRIVATE_KEY = ./PRIVATE_KEY = 1/' "$work/example/keys.txt" >"$work/mismatch.txt"
+# A signature that does not verify (PRIVATE_KEY 1, not the public key's)
+# fails the build, and leaves no signed file.
+sed 's/^PRIVATE_KEY = .*/PRIVATE_KEY = '"$(printf '%063d1' 0)"'/' "$work/example/keys.txt" >"$work/mismatch.txt"
 configure "$work/mismatch" -DRAVEL_EXAMPLE_INFO_FILE="$work/mismatch.txt" >/dev/null 2>&1 || fail "configure with mismatch.txt"
 ! cmake --build "$work/mismatch" --target app >"$work/mismatch.log" 2>&1 || fail "a failed check did not fail the build"
 grep -q 'ECDSA verify failed!' "$work/mismatch.log" || fail "the failed build does not show why"
