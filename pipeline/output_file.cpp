@@ -30,7 +30,7 @@ int CreateOutputFile(const char* path, std::initializer_list<const char*> inputs
     }
   }
   errno = 0;
-  output.stream = MayReplace(path) ? CreateTemporaryBeside(path, output.temporary, false) : nullptr;
+  output.stream = MayReplace(path) ? CreateTemporaryBeside(path, output.temporary) : nullptr;
   if (output.stream == nullptr) {
     const int error = errno;
     output.temporary.fill('\0');

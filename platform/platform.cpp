@@ -153,8 +153,7 @@ std::FILE* CreateNewPrivateFile(const char* path) {
   return file;
 }
 
-std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bool ownerOnly) {
-  static_cast<void>(ownerOnly);  // Windows has no such mode bits
+std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (!TemporaryName(path, temporary)) {
       return nullptr;
@@ -252,20 +251,19 @@ std::FILE* CreateNewPrivateFile(const char* path) {
   return file;
 }
 
-std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bool ownerOnly) {
+std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary) {
   if (!TemporaryName(path, temporary)) {
     return nullptr;
   }
-  // mkostemp fills in the six characters and creates the file, mode 0600.
+  // mkostemp fills in the six characters and creates the file, mode 0600;
+  // the output gets the mode any new file would.
   const int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
     return nullptr;
   }
-  if (!ownerOnly) {
-    const mode_t mask = umask(0);
-    umask(mask);
-    static_cast<void>(fchmod(fd, static_cast<mode_t>(0666) & ~mask));
-  }
+  const mode_t mask = umask(0);
+  umask(mask);
+  static_cast<void>(fchmod(fd, static_cast<mode_t>(0666) & ~mask));
   std::FILE* file = fdopen(fd, "wb");
   if (file == nullptr) {
     close(fd);

@@ -30,10 +30,9 @@ std::FILE* CreateNewPrivateFile(const char* path);
 
 // Creates a new file in the folder of `path`, named ".<file name>.XXXXXX"
 // with six random characters, and opens it for binary writing; its name goes
-// into `temporary`. It is readable by its owner alone (mode 0600) when
-// `ownerOnly`, else as the umask allows. Returns nullptr when it cannot be
-// created or its name does not fit.
-std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary, bool ownerOnly);
+// into `temporary`. Its mode is what the umask allows, as for any new file.
+// Returns nullptr when it cannot be created or its name does not fit.
+std::FILE* CreateTemporaryBeside(const char* path, std::span<char> temporary);
 
 // Whether an output may take the name `path`: nothing has it, or a file we
 // may write (not a folder, not a read-only file). When not, errno says why.
