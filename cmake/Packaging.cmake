@@ -48,6 +48,8 @@ if(GZIP)
   install(FILES ${_changelog}.gz DESTINATION ${RAVEL_DOC_DIR})
 endif()
 install(FILES examples/sample.bin examples/sample_info.txt DESTINATION ${RAVEL_DOC_DIR}/examples)
+# The JSON Schema of Ravelverify --json, for pipelines that validate what they archive.
+install(FILES share/ravelsign/ravelverify.schema.json DESTINATION ${CMAKE_INSTALL_DATADIR}/ravelsign)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ravelsign)

@@ -9,9 +9,9 @@
 #   scripts/install-deps.sh --windows  plus the Windows cross build and wine
 set -euo pipefail
 
-build=(cmake make g++ pkg-config libmbedtls-dev libp11-kit-dev)
+build=(cmake make g++ pkg-config libmbedtls-dev libp11-kit-dev nlohmann-json3-dev)
 tests=(clang clang-tidy clang-format libclang-rt-dev libgtest-dev libbenchmark-dev openssl srecord binutils
-       valgrind xxd dpkg-dev file man-db lintian softhsm2 opensc git ca-certificates
+       valgrind xxd dpkg-dev file man-db lintian softhsm2 opensc git ca-certificates python3-jsonschema
        gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
 packages=("${build[@]}" "${tests[@]}")
 for arg in "$@"; do

@@ -10,11 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -29,6 +31,7 @@ using testsupport::Bytes;
 using Words = std::vector<std::string>;
 
 const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
+const fs::path kSchema = fs::path(RAVEL_SOURCE_DIR) / "share" / "ravelsign" / "ravelverify.schema.json";
 constexpr const char* kSoftHsmModule = "/usr/lib/softhsm/libsofthsm2.so";
 // OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names.
 constexpr const char* kSpyModule = "/usr/lib/x86_64-linux-gnu/pkcs11/pkcs11-spy.so";
@@ -96,15 +99,15 @@ struct CaseRun {
   std::map<std::string, std::optional<std::string>> env{};  // nullopt: unset
   testsupport::CommandResult last{-1, {}};
   bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
-  std::string limit{};  // a file-size limit for the next run
+  std::string limit{};                   // a file-size limit for the next run
+  std::vector<std::string> jsonFiles{};  // Ravelverify --json objects, for the schema
+  nlohmann::json lastJson{};             // the last --json run's object
 
   std::string At(const std::string& name) const { return dir.File(name); }
 
   std::string Expand(std::string word) const {
-    for (const auto& [name, value] :
-         std::map<std::string, std::string>{{"${DIR}", dir.path.string()},
-                                            {"${SOFTHSM}", kSoftHsmModule},
-                                            {"${SPY}", kSpyModule}}) {
+    for (const auto& [name, value] : std::map<std::string, std::string>{
+             {"${DIR}", dir.path.string()}, {"${SOFTHSM}", kSoftHsmModule}, {"${SPY}", kSpyModule}}) {
       for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
         word.replace(at, name.size(), value);
       }
@@ -125,8 +128,7 @@ struct CaseRun {
   testsupport::CommandResult Shell(const std::string& command) const {
     std::string prefix = "cd " + testsupport::Quote(dir.path.string()) + " && ";
     for (const auto& [name, value] : env) {
-      prefix +=
-          !value ? "unset " + name + "; " : "export " + name + "=" + testsupport::Quote(*value) + "; ";
+      prefix += !value ? "unset " + name + "; " : "export " + name + "=" + testsupport::Quote(*value) + "; ";
     }
     return testsupport::RunCommand(prefix + command + " </dev/null");
   }
@@ -137,7 +139,107 @@ struct CaseRun {
       arguments.push_back(Expand(words[i]));
     }
     last = Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
+    const bool verify = words[1] == "Ravelverify";
+    const bool json = verify && std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
+    if (json) {
+      KeepJson(last.output);
+    } else if (verify) {
+      JsonTwin(arguments);
+    }
     limit.clear();
+  }
+
+  // A --json object, parsed (not matched by pattern), kept for the schema.
+  void KeepJson(const std::string& text) {
+    lastJson = nlohmann::json::parse(text, nullptr, false);
+    EXPECT_FALSE(lastJson.is_discarded()) << "not JSON:\n" << text;
+    const std::string name = "verify-" + std::to_string(jsonFiles.size() + 1) + ".json";
+    testsupport::WriteBytes(At(name), Bytes(text.begin(), text.end()));
+    jsonFiles.push_back(name);
+  }
+
+  // Every Ravelverify run is made again with --json: the object gives the
+  // same status and holds the same console, every check with the verdict and
+  // the line the console shows (not run where the console shows none), and
+  // as reason the first failed check's line or the stopped step's words.
+  // Standard error is the same with and without --json.
+  void JsonTwin(const std::vector<std::string>& arguments) {
+    const testsupport::CommandResult plain = last;
+    std::vector<std::string> twinArguments{"--json"};
+    twinArguments.insert(twinArguments.end(), arguments.begin(), arguments.end());
+    const std::string tool = testsupport::ToolCommandLine(ToolPath("Ravelverify"), twinArguments);
+    const bool compareErrors = !OnWindows();  // wine adds its own remarks
+    const auto twin = Shell(limit + "exec " + tool + (compareErrors ? " 2>json.err" : ""));
+    if (arguments.size() != 2) {  // a usage error is one with or without --json
+      EXPECT_EQ(twin.status, plain.status);
+      EXPECT_EQ(twin.output, plain.output);
+      return;
+    }
+    if (compareErrors) {
+      Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath("Ravelverify"), arguments) +
+            " 2>plain.err >/dev/null");
+      EXPECT_TRUE(testsupport::ReadBytes(At("json.err")) == testsupport::ReadBytes(At("plain.err")))
+          << "standard error differs with --json";
+    }
+    KeepJson(twin.output);
+    const nlohmann::json& doc = lastJson;
+    if (doc.is_discarded()) {
+      return;
+    }
+    EXPECT_EQ(twin.status, plain.status) << twin.output;
+    EXPECT_EQ(doc.value("exit_status", -1), plain.status);
+    const nlohmann::json consoleAlone = plain.output;
+    if (consoleAlone.dump(-1, ' ', false, nlohmann::json::error_handler_t::ignore) ==
+        consoleAlone.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) {
+      EXPECT_EQ(doc.value("console", ""), plain.output);
+    }
+    std::array<std::string, 4> lines{};
+    std::istringstream console(plain.output);
+    std::string firstFailed;
+    for (std::string line; std::getline(console, line);) {
+      const bool ok = line.ends_with(": OK");
+      const bool failed = line.ends_with(": FAILED");
+      if (line.size() > 3 && line[0] >= '1' && line[0] <= '4' && line[1] == '.' && (ok || failed)) {
+        lines.at(static_cast<std::size_t>(line[0] - '1')) = line;
+        if (failed && firstFailed.empty()) {
+          firstFailed = line;
+        }
+      }
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const nlohmann::json& check = doc.at("checks").at(i);
+      const char* result = lines[i].empty() ? "not_run" : lines[i].ends_with(": OK") ? "ok" : "failed";
+      EXPECT_EQ(check.value("result", ""), result) << "check " << i + 1 << " of\n" << plain.output;
+      if (!lines[i].empty()) {
+        EXPECT_EQ(check.value("message", ""), lines[i]);
+      }
+    }
+    if (plain.status == 0) {
+      EXPECT_TRUE(doc.at("reason").is_null());
+    } else if (plain.status == 1) {
+      EXPECT_EQ(doc.value("reason", ""), firstFailed);
+    } else if (consoleAlone.dump(-1, ' ', false, nlohmann::json::error_handler_t::ignore) ==
+               consoleAlone.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) {
+      const std::string reason = doc.value("reason", "");
+      EXPECT_FALSE(reason.empty());
+      EXPECT_NE(plain.output.find(reason + "\n"), std::string::npos) << reason;
+    }
+  }
+
+  // The --json objects of the case against the installed schema, by a JSON
+  // Schema validator of its own (python3-jsonschema).
+  void ValidateJson() const {
+    if (jsonFiles.empty()) {
+      return;
+    }
+    std::string command =
+        "python3 " +
+        testsupport::Quote((fs::path(RAVEL_SOURCE_DIR) / "tests" / "validate_json.py").string()) + " " +
+        testsupport::Quote(kSchema.string());
+    for (const std::string& name : jsonFiles) {
+      command += " " + name;
+    }
+    Tool(command);
   }
 
   void Tool(const std::string& command) const {
@@ -392,11 +494,14 @@ TEST_P(GoldenCase, BehavesAsRecorded) {
   }
   std::ifstream steps(run.source / "CASE");
   std::string line;
-  for (int number = 1; std::getline(steps, line); ++number) {
+  bool skipped = false;
+  for (int number = 1; !skipped && std::getline(steps, line); ++number) {
     const Words words = SplitWords(line);
-    if (!words.empty() && !words[0].starts_with("#") && !run.Step(words, number)) {
-      GTEST_SKIP() << "not for this system";
-    }
+    skipped = !words.empty() && !words[0].starts_with("#") && !run.Step(words, number);
+  }
+  run.ValidateJson();
+  if (skipped) {
+    GTEST_SKIP() << "not for this system";
   }
 }
 
