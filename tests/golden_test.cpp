@@ -409,6 +409,13 @@ const std::map<std::string, StepFn>& Verbs() {
            EXPECT_NE(r.last.output.find(w[i]), std::string::npos) << w[i] << " not in:\n" << r.last.output;
          }
        }},
+      {"json-has",
+       [](CaseRun& r, const Words& w) {
+         const nlohmann::json::json_pointer pointer(w[1]);
+         ASSERT_TRUE(r.lastJson.is_object() && r.lastJson.contains(pointer)) << w[1] << " not in the object";
+         const nlohmann::json& value = r.lastJson.at(pointer);
+         EXPECT_EQ(value.is_string() ? value.get<std::string>() : value.dump(), w[2]) << w[1];
+       }},
       {"stdout-lacks",
        [](CaseRun& r, const Words& w) {
          for (std::size_t i = 1; i < w.size(); ++i) {
