@@ -140,10 +140,10 @@ struct CaseRun {
     }
     last = Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
     const bool verify = words[1] == "Ravelverify";
-    const bool json = verify && std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
-    if (json) {
+    const bool json = verify && !arguments.empty() && arguments[0] == "--json";
+    if (json && arguments.size() == 3) {
       KeepJson(last.output);
-    } else if (verify) {
+    } else if (verify && !json) {
       JsonTwin(arguments);
     }
     limit.clear();
@@ -284,24 +284,42 @@ struct CaseRun {
         << hex << ": openssl refuses the signature";
   }
 
+  // One Intel HEX record line, its checksum computed.
+  static std::string Record(std::uint8_t type, std::uint16_t offset, const Bytes& data) {
+    Bytes bytes(4 + data.size() + 1);
+    bytes[0] = static_cast<std::uint8_t>(data.size());
+    bytes[1] = static_cast<std::uint8_t>(offset >> 8U);
+    bytes[2] = static_cast<std::uint8_t>(offset);
+    bytes[3] = type;
+    std::copy(data.begin(), data.end(), bytes.begin() + 4);
+    unsigned sum = 0;
+    for (const auto byte : bytes) {
+      sum += byte;
+    }
+    bytes.back() = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU));
+    return ":" + testsupport::ToHex(bytes) + "\r\n";
+  }
+
+  // Replaces the one 16-byte data record at `address` (a 64 KiB offset that
+  // no other record has) by a 32-byte record of the same memory starting 8
+  // bytes earlier, in its place: the bytes overlap both neighbours.
+  void Rerecord(const std::string& hex, std::uint32_t address, const std::string& out) const {
+    const Bytes data = testsupport::ReadHexIndependently(At(hex), address - 8, 32);
+    std::string text = Text(testsupport::ReadBytes(At(hex)));
+    const std::string prefix = Record(0x00, static_cast<std::uint16_t>(address), Bytes(16)).substr(0, 9);
+    const std::size_t at = text.find(prefix);
+    ASSERT_NE(at, std::string::npos) << "no record at " << std::hex << address;
+    ASSERT_EQ(text.find(prefix, at + 1), std::string::npos) << "two records at " << std::hex << address;
+    text.replace(at, text.find('\n', at) + 1 - at,
+                 Record(0x00, static_cast<std::uint16_t>(address - 8), data));
+    testsupport::WriteBytes(At(out), Bytes(text.begin(), text.end()));
+  }
+
   // Overrides the byte at `address` with records placed before the
   // end-of-file record: the later record wins, as a programmer would write it.
   void Tamper(const std::string& hex, std::uint32_t address, const std::string& out) const {
     const std::uint8_t original = testsupport::ReadHexIndependently(At(hex), address, 1)[0];
-    const auto record = [](std::uint8_t type, std::uint16_t offset, const Bytes& data) {
-      Bytes bytes(4 + data.size() + 1);
-      bytes[0] = static_cast<std::uint8_t>(data.size());
-      bytes[1] = static_cast<std::uint8_t>(offset >> 8U);
-      bytes[2] = static_cast<std::uint8_t>(offset);
-      bytes[3] = type;
-      std::copy(data.begin(), data.end(), bytes.begin() + 4);
-      unsigned sum = 0;
-      for (const auto byte : bytes) {
-        sum += byte;
-      }
-      bytes.back() = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU));
-      return ":" + testsupport::ToHex(bytes) + "\r\n";
-    };
+    const auto record = Record;
     std::string text = Text(testsupport::ReadBytes(At(hex)));
     text.insert(
         text.size() - 13,
@@ -459,6 +477,7 @@ const std::map<std::string, StepFn>& Verbs() {
       {"signed", [](CaseRun& r, const Words& w) { r.Signed(w[1], w[2], Number(w[3]), Number(w[4]), w[5]); }},
       {"same-except-signature", [](CaseRun& r, const Words& w) { r.SameExceptSignature(w); }},
       {"tamper", [](CaseRun& r, const Words& w) { r.Tamper(w[1], Number(w[2]), w[3]); }},
+      {"rerecord", [](CaseRun& r, const Words& w) { r.Rerecord(w[1], Number(w[2]), w[3]); }},
       {"tool", [](CaseRun& r, const Words& w) { r.IndependentTool(w); }},
       {"token", [](CaseRun& r, const Words& w) { r.Token(w); }},
       {"token-key", [](CaseRun& r, const Words& w) { r.TokenKey(w); }},
