@@ -33,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::remove(output.c_str());
 
   OutputName outputName{};
+  BuildStep failed{};
   const int status =
-      PrepareSecureBootImage(info.c_str(), boot.c_str(), SecretEcho::Shown, &outputName) == 0 &&
+      PrepareSecureBootImage(info.c_str(), boot.c_str(), SecretEcho::Shown, &outputName, failed) == 0 &&
               MakeInfoImage() == 0
           ? WriteSecureBootImage(outputName, {info.c_str(), boot.c_str()})
           : -1;

@@ -7,6 +7,7 @@
 #include "crypto/ecdsa.h"
 #include "crypto/sha256.h"
 #include "infoblock/info_image.h"
+#include "platform/wipe.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "core/hex_digit.h"
 #include "core/program_state.h"
 #include "core/scope_guard.h"
-#include "crypto/ecdsa.h"
 #include "crypto/key_texts.h"
 #include "infofile/info_file.h"
 #include "platform/wipe.h"

@@ -8,7 +8,6 @@
 #include "core/hex_digit.h"
 #include "core/program_state.h"
 #include "core/scope_guard.h"
-#include "crypto/ecdsa.h"
 #include "crypto/key_files.h"
 #include "crypto/key_texts.h"
 #include "infocheck/info_check.h"
