@@ -24,10 +24,11 @@ struct NonceState {
   bool randomFailed;         // the system random source failed while filling
 };
 
-// Converts hex text to bytes, two characters a byte; returns floor(length / 2),
-// at most out.size(). A character that is not a hex digit is not refused: its
-// character code is the nibble value.
-std::size_t HexToBytes(std::string_view text, std::span<std::uint8_t> out);
+// Converts the nonce text RANDOM_K to the nonce bytes, two characters a byte;
+// returns floor(length / 2), at most out.size(). A character that is not a hex
+// digit is not refused: its character code is the nibble value, which is
+// right for the nonce only, so nothing else reads hex text this way.
+std::size_t NonceTextToBytes(std::string_view text, std::span<std::uint8_t> out);
 
 // Fills RANDOM_K from the system random source when it is empty (30 bytes as
 // 60 lowercase digits), prints it, and converts it into `nonceBytes`, which

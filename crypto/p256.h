@@ -51,6 +51,7 @@ bool ReadStrictNumber(mbedtls_mpi& value, const char* text);
 bool PointFromBytes(const P256& ec, mbedtls_ecp_point& point, const PublicKeyBytes& bytes);
 bool PointToBytes(const P256& ec, const mbedtls_ecp_point& point, PublicKeyBytes& bytes);
 
-// Random bytes for key generation and for the blinding of point
-// multiplications, from the same source as the nonce.
-int BlindingRandom(void* state, unsigned char* out, std::size_t length);
+// The library's random callback wherever it draws for itself, not for a
+// nonce: generating a key pair, and blinding point multiplications. Bytes
+// from the same source as the nonce.
+int KeyAndBlindingRandom(void* state, unsigned char* out, std::size_t length);

@@ -12,7 +12,7 @@
 
 #include "core/program_state.h"
 #include "fuzz/fuzz_support.h"
-#include "infoblock/info_image.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/pipeline.h"
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {

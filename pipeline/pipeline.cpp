@@ -5,7 +5,8 @@
 
 #include "core/program_state.h"
 #include "hexout/hex_writer.h"
-#include "infoblock/info_image.h"
+#include "infoblock/header_words.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_file.h"
 #include "platform/wipe.h"

@@ -6,7 +6,7 @@
 //   2. sign, in one of four ways: with the information file's key
 //      (MakeInfoImage), with a token, with a signature made elsewhere
 //      (AttachSignature), or not at all (Ravelhsm digest);
-//   3. write the image: WriteSecureBootImage.
+//   3. write the secure boot image: WriteSecureBootImage.
 // A step that fails prints its own message and returns -1; the driver ends
 // the run and prints its summary line, naming the step that stopped it
 // (BuildStepSummary). No step prints a summary line.
@@ -42,7 +42,7 @@ int PrepareSecureBootImage(const char* infoPath, const char* bootPath, SecretEch
 int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* outputName,
                       Sha256Digest& infoDigest, BuildStep& failed);
 
-// Writes the image, the INFO block and the end-of-file record as Intel HEX
+// Writes the boot image, the INFO block and the end-of-file record as Intel HEX
 // to `outputName`, never over one of `inputs` (null entries are skipped),
 // and prints "Output secure boot image: <name>". Returns 0 or -1.
 // The companions' messages give the system's reason (`giveReason`).

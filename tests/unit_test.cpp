@@ -19,7 +19,7 @@
 #include "crypto/random_source.h"
 #include "crypto/signature_form.h"
 #include "hexout/hex_writer.h"
-#include "infoblock/info_image.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_name.h"
 #include "pkcs11/token.h"
@@ -157,7 +157,7 @@ TEST(Nonce, AFailingRandomSourceStopsTheStep) {
 TEST(Nonce, FixedKSourceHandsOutTheNonceBytesFirst) {
   const RandomSourceOverride zeros(ZeroSource);
   std::array<std::uint8_t, 20> nonce{};
-  EXPECT_EQ(HexToBytes("0102030405060708090a0B0C0D0E0F1011121314g", nonce), 20U);
+  EXPECT_EQ(NonceTextToBytes("0102030405060708090a0B0C0D0E0F1011121314g", nonce), 20U);
   NonceState state{nonce.data(), 20, false};
   std::array<std::uint8_t, 16> first{};
   std::array<std::uint8_t, 8> second{};
@@ -166,7 +166,7 @@ TEST(Nonce, FixedKSourceHandsOutTheNonceBytesFirst) {
   EXPECT_EQ(ToHex(Bytes(first.begin(), first.end())) + ToHex(Bytes(second.begin(), second.end())),
             "0102030405060708090A0B0C0D0E0F101112131400000000");
   // A character that is no hex digit counts with its own code: 'g' is 0x67.
-  EXPECT_EQ(HexToBytes("g1", nonce), 1U);
+  EXPECT_EQ(NonceTextToBytes("g1", nonce), 1U);
   EXPECT_EQ(nonce[0], 0x71);
 }
 

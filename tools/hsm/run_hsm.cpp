@@ -9,7 +9,7 @@
 #include "core/program_state.h"
 #include "crypto/key_texts.h"
 #include "crypto/signature_form.h"
-#include "infoblock/info_image.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/output_file.h"
 #include "pipeline/pipeline.h"
 

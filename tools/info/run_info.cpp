@@ -93,7 +93,7 @@ int Import(const char* path) {
 int Export(const char* infoPath, const char* pemPath) {
   ResetProgramState();
   const ScopeGuard wipe([] { WipeSigningSecrets(); });
-  if (ParseInfoFile(infoPath, SecretEcho::Silent) != 0) {
+  if (ParseInfoFile(infoPath, SecretEcho::NoEchoLines) != 0) {
     return -1;
   }
   PublicKeyBytes publicKey{};

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "infoblock/info_image.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/pipeline.h"
 
 namespace {
