@@ -67,6 +67,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # dpkg-shlibdeps finds the runtime libraries the executables link against,
-# the mbed TLS crypto library (libmbedcrypto7) among them.
+# the mbed TLS crypto library among them: that release's own package
+# (libmbedcrypto7 on Debian 12, libmbedcrypto16 on Debian 13).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)

@@ -10,12 +10,16 @@
 #include <span>
 #include <string_view>
 
-// The nonce buffer keeps the size it has always had, 66 bytes, although a
-// RANDOM_K of at most 64 characters fills no more than its first 32.
+// The nonce buffer: a RANDOM_K of at most 64 characters converts into no
+// more than its first 32 bytes, and only the bytes converted are handed out,
+// so the rest of its 66 bytes never reach the signature (golden case
+// sign-nonce-forms).
 inline constexpr std::size_t kNonceBufferSize = 66;
-// A generated nonce is 30 bytes (60 digits): the signature library asks for
-// 32, so its two least significant bytes come from the random source through
-// FixedKSource, as they always have.
+// A generated nonce is 30 bytes, printed as 60 digits: the signature library
+// asks for 32, so FixedKSource hands it those 30 and then 2 bytes from the
+// random source, which are the nonce's two least significant bytes and are
+// never printed (unit tests Nonce.AGeneratedNonceIs60LowerCaseDigitsAndFreshEachRun
+// and LibrarySeries.AsksForTheNonceFirstThen32ByteDraws).
 inline constexpr std::size_t kGeneratedNonceBytes = 30;
 
 struct NonceState {

@@ -33,9 +33,10 @@ bool InitP256(P256& ec);
 // Frees every object; the private key's limbs are wiped first.
 void FreeP256(P256& ec);
 
-// The signer's reads, lenient on purpose: Ravelsign has always handed the
-// information file's texts to the library as they are, in radix 16, and let
-// a bad private key fail the signature and a bad public key fail the check.
+// The signer's reads, lenient on purpose: Ravelsign hands the information
+// file's texts to the library as they are, in radix 16, and lets a bad
+// private key fail the signature and a bad public key fail the check, with
+// status 0 and the output written (golden case sign-key-problems).
 // The library reads a text from its last character back to the first that
 // is not a hex digit, a leading '-' makes it negative, and the empty text is
 // 0. A point whose X does not read keeps Y unread and Z unset.

@@ -23,9 +23,7 @@ constexpr std::size_t kSegmentSize = 0x10000;  // what a segment address record 
 
 using enum HexRecordType;
 
-// The byte that every pair of characters stands for as two hex digits, with
-// 0x100 added when either is not a hex digit; indexed by first | second << 8.
-// One lookup a byte keeps the reader close to the cost of the digest.
+// The value of every character as a hex digit, 0xFF for any other character.
 constexpr std::array<std::uint8_t, 256> kDigitValues = [] {
   std::array<std::uint8_t, 256> values{};
   for (std::size_t c = 0; c < values.size(); ++c) {
@@ -34,6 +32,9 @@ constexpr std::array<std::uint8_t, 256> kDigitValues = [] {
   }
   return values;
 }();
+// The byte that every pair of characters stands for as two hex digits, or
+// 0x100 when either is not a hex digit; indexed by first | second << 8.
+// One lookup a byte keeps the reader close to the cost of the digest.
 constexpr std::array<std::uint16_t, 0x10000> kPairValues = [] {
   std::array<std::uint16_t, 0x10000> values{};
   for (std::size_t second = 0; second < 256; ++second) {

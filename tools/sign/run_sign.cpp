@@ -8,6 +8,8 @@
 
 namespace {
 
+// "\n\r" after "Usage:" (not "\r\n") is deliberate: the usage text is part of
+// the console contract, byte for byte (golden file sign-failures/usage.out).
 constexpr char kUsage[] =
     "Usage:\n\r  Ravelsign <info file> <boot file>\r\n"
     "  <info file>     secure boot information file\r\n"
