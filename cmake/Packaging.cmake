@@ -35,7 +35,9 @@ add_custom_target(ravel_man_pages ALL DEPENDS ${_man_pages})
 install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(RAVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravelsign)
+# The README links the guides under docs/: they go beside it.
 install(FILES README.md DESTINATION ${RAVEL_DOC_DIR})
+install(DIRECTORY docs DESTINATION ${RAVEL_DOC_DIR})
 # Debian wants the licence as a machine-readable copyright file and the
 # package history as a compressed changelog beside the documentation.
 install(FILES cmake/debian/copyright DESTINATION ${RAVEL_DOC_DIR})

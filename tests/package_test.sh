@@ -34,6 +34,7 @@ root=$work/root
 dpkg -x "$deb" "$root"
 tools="Ravelsign Ravelverify Ravelhsm Ravelinfo"
 for path in usr/share/doc/ravelsign/examples/sample_info.txt usr/share/doc/ravelsign/copyright \
+            usr/share/doc/ravelsign/README.md usr/share/doc/ravelsign/docs/information-file.md \
             usr/lib/cmake/Ravelsign/RavelsignConfig.cmake usr/lib/cmake/Ravelsign/RavelsignConfigVersion.cmake \
             usr/share/doc/ravelsign/changelog.gz $(for t in $tools; do echo usr/bin/$t usr/share/man/man1/$t.1.gz; done); do
   [ -e "$root/$path" ] || fail "$path is not in the package"
