@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # The CMake package as users get it, on the Cortex-M3 example: the build is
 # installed into a temporary prefix, the example is configured against that
-# copy with the arm-none-eabi toolchain, built (the post-build step signs and
+# copy with the arm-none-eabi toolchain, built (the signing step signs and
 # checks app.elf) and its boot table run in QEMU. Then what the build
 # guarantees: a changed input re-signs, an unchanged tree signs nothing, no
 # secret reaches a log, odd information files sign and boot with the key the

@@ -9,10 +9,10 @@
 #include <string.h>
 
 #include "board.h"
-#include "ravel_public_key.h"  // Ravelinfo export --format c of the information file
 #include "mbedtls/ecdsa.h"
 #include "mbedtls/memory_buffer_alloc.h"
 #include "mbedtls/sha256.h"
+#include "ravel_public_key.h"  // Ravelinfo export --format c of the information file
 
 // The secure boot format: header words in the image, the INFO block.
 #define HEADER_MAGIC_OFFSET 0x1Cu
