@@ -134,6 +134,7 @@ endmacro()
 function(_ravelsign_refuse_example_key where info)
   get_target_property(ravelinfo Ravelsign::Ravelinfo IMPORTED_LOCATION)
   set(pem "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/ravelsign-key-check.pem")
+  file(MAKE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles")
   execute_process(COMMAND "${ravelinfo}" export "${info}" "${pem}" RESULT_VARIABLE status
                   OUTPUT_VARIABLE key ERROR_VARIABLE key)
   file(REMOVE "${pem}")
