@@ -28,7 +28,7 @@
 # ravelsign_export_key() makes a C header with the information file's
 # public key as a device stores it (Ravelinfo export --format c), for a
 # first stage's sources; it is made again when the information file or
-# Ravelinfo changes.
+# Ravelinfo changes. List the header among the first stage's sources.
 #
 # The key of examples/sample_info.txt is published: a device that trusts it
 # trusts everyone. Signing with it is refused unless RAVELSIGN_ALLOW_EXAMPLE_KEY
@@ -224,6 +224,12 @@ endfunction()
 function(ravelsign_export_key info header)
   get_filename_component(info "${info}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
   get_filename_component(header "${header}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+  if(NOT EXISTS "${info}")
+    message(FATAL_ERROR "ravelsign_export_key(${info}): the information file does not exist")
+  endif()
+  # A device that trusts the published key trusts everyone.
+  _ravelsign_refuse_example_key("ravelsign_export_key(${info})" "${info}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
   add_custom_command(OUTPUT "${header}"
     COMMAND Ravelsign::Ravelinfo export --format c "${info}" "${header}"
     DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>"

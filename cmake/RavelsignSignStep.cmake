@@ -93,9 +93,10 @@ else()
   execute_process(COMMAND "${RAVELSIGN_SIGNER}" "${RAVELSIGN_INFO_FILE}" "${raw}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
 endif()
-ravelsign_ran("Signing" "${status}" "${console}")
+get_filename_component(signer "${RAVELSIGN_SIGNER}" NAME_WE)
+ravelsign_ran("${signer}" "${status}" "${console}")
 execute_process(COMMAND "${RAVELSIGN_VERIFIER}" "${RAVELSIGN_INFO_FILE}" "${stage}/unverified_SBoot.hex"
                 RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
-ravelsign_ran("The device's checks" "${status}" "${console}")
+ravelsign_ran("Ravelverify, the device's checks," "${status}" "${console}")
 file(RENAME "${stage}/unverified_SBoot.hex" "${RAVELSIGN_OUTPUT}")
 file(REMOVE_RECURSE "${stage}")
