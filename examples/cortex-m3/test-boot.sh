@@ -52,7 +52,7 @@ vector_past_end() {  # <slot> <out>: the image signed with that vector pointing 
   length=$(stat -c %s "$raw")
   cp "$raw" "$work/vector.bin"
   # A Thumb address whose instruction starts at the first unsigned byte or after it.
-  printf "$(le32 $(((code + length + 1) | 1)))" | dd of="$work/vector.bin" bs=1 seek=$((4 * $1)) conv=notrunc status=none
+  printf %b "$(le32 $(((code + length + 1) | 1)))" | dd of="$work/vector.bin" bs=1 seek=$((4 * $1)) conv=notrunc status=none
   sign_with "$info" "$work/vector.bin" "$2"
 }
 # The shortest image that boots: the 48-word vector table, every handler
@@ -63,9 +63,9 @@ shortest() {  # <out>
   local word i
   word=$(le32 $((code + 0xC0 + 1)))
   {
-    printf "$(le32 0x20030000)"  # the stack pointer
+    printf %b "$(le32 0x20030000)"  # the stack pointer
     for i in $(seq 1 47); do
-      case $i in 7 | 8 | 9 | 10 | 13) printf "$(le32 0)" ;; *) printf "$word" ;; esac
+      case $i in 7 | 8 | 9 | 10 | 13) printf %b "$(le32 0)" ;; *) printf %b "$word" ;; esac
     done
     printf '\x18\x20\x01\x49\xab\xbe\x00\xbf\x26\x00\x02\x00'
   } >"$work/shortest.bin"
