@@ -137,8 +137,13 @@ int Export(KeyFormat format, const char* infoPath, const char* outPath) {
   }
   PublicKeyBytes publicKey{};
   std::array<char, 1024> text{};
-  if (PublicKeyFromTexts(InfoSettings.PRIVATE_KEY.data(), InfoSettings.PUBLIC_KEY_1.data(),
-                         InfoSettings.PUBLIC_KEY_2.data(), publicKey) != 0) {
+  // A device checks with the public key lines, as Ravelverify does: a key
+  // derived from PRIVATE_KEY alone would make a first stage that accepts
+  // images Ravelverify refuses.
+  const char* x = InfoSettings.PUBLIC_KEY_1.data();
+  const char* y = InfoSettings.PUBLIC_KEY_2.data();
+  if ((format == KeyFormat::CHeader && PublicKeyFromPublicTexts(x, y, publicKey) != 0) ||
+      PublicKeyFromTexts(InfoSettings.PRIVATE_KEY.data(), x, y, publicKey) != 0) {
     return -1;
   }
   const int length =
