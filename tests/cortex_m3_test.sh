@@ -83,6 +83,9 @@ build "$example" "$work/remade.log"
 [ -f "$example/app_SBoot.hex" ] || fail "a deleted signed file was not made again"
 build "$example" "$work/again.log"
 ! grep -q 'Signing app' "$work/again.log" || fail "an unchanged tree was signed again"
+touch "$work/prefix/bin/Ravelsign"
+build "$example" "$work/new-tool.log"
+grep -q 'Signing app' "$work/new-tool.log" || fail "a new Ravelsign did not re-sign"
 
 # Information files that read oddly: the first stage trusts the key that
 # Ravelinfo export reads, Ravelsign signs with it, and the image boots.
