@@ -109,9 +109,9 @@ int PublicKeyCHeader(const PublicKeyBytes& publicKey, std::span<char> header) {
       "   64 bytes X then Y, each big-endian, as the device stores it.\n"
       "   Fingerprint, SHA-256 of 04 || X || Y: ";
   text += fingerprint.data();
-  text +=
-      " */\n#ifndef RAVEL_PUBLIC_KEY_H\n#define RAVEL_PUBLIC_KEY_H\n\n#include <stdint.h>\n\n"
-      "static const uint8_t ravel_public_key[64] = {";
+  // Once per file, not one guard for every such header: two keys' headers
+  // in one first stage then clash loudly instead of one hiding the other.
+  text += " */\n#pragma once\n\n#include <stdint.h>\n\nstatic const uint8_t ravel_public_key[64] = {";
   for (std::size_t at = 0; at < publicKey.size(); ++at) {
     text += at % kBytesPerLine == 0 ? "\n    " : " ";
     text += "0x";
@@ -119,7 +119,7 @@ int PublicKeyCHeader(const PublicKeyBytes& publicKey, std::span<char> header) {
     text += kUpperHexDigits[publicKey[at] & 0x0FU];
     text += ",";
   }
-  text += "\n};\n\n#endif\n";
+  text += "\n};\n";
   if (text.size() > header.size()) {
     return -1;
   }

@@ -1,8 +1,7 @@
 /* The P-256 public key a device trusts, as Ravelinfo export wrote it: the
    64 bytes X then Y, each big-endian, as the device stores it.
    Fingerprint, SHA-256 of 04 || X || Y: b18b86ce1389e46de87aa4a5131ce83c1160fa33c087ab15b863574d31d8ff3c */
-#ifndef RAVEL_PUBLIC_KEY_H
-#define RAVEL_PUBLIC_KEY_H
+#pragma once
 
 #include <stdint.h>
 
@@ -16,5 +15,3 @@ static const uint8_t ravel_public_key[64] = {
     0xF2, 0xF1, 0xB2, 0x0C, 0x2D, 0x7E, 0x9F, 0x51,
     0x77, 0xA3, 0xC2, 0x94, 0xD4, 0x46, 0x22, 0x99,
 };
-
-#endif
