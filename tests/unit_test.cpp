@@ -22,7 +22,7 @@
 #include "infoblock/info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_name.h"
-#include "pkcs11/token.h"
+#include "pkcs11/ec_point.h"
 #include "platform/platform.h"
 #include "tests/test_support.h"
 
