@@ -2,46 +2,114 @@
 #include "pkcs11/uri.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <utility>
 #include <vector>
+
+#include "core/hex_digit.h"
 
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-  return lower;
+// The characters p11-kit drops wherever they appear in a name or a value.
+constexpr std::string_view kDropped = " \n\r\v";
+
+constexpr std::string_view kScheme = "pkcs11:";
+
+// The names p11-kit also accepts for an attribute, and the one it means.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kOlderNames = {{
+    {"object-type", "type"},
+    {"pinfile", "pin-source"},
+}};
+
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+// The attribute's name as p11-kit compares it, in lower case.
+std::string NameOf(std::string_view attribute) {
+  std::string name;
+  for (const char c : attribute.substr(0, attribute.find('='))) {
+    if (kDropped.find(c) == std::string_view::npos) {
+      name += Lower(c);
+    }
+  }
+  for (const auto& [older, meant] : kOlderNames) {
+    if (name == older) {
+      return std::string(meant);
+    }
+  }
+  return name;
+}
+
+// Splits `text` at `separator` and appends each attribute's name.
+void AddNames(std::string_view text, char separator, std::vector<std::string>& names) {
+  while (!text.empty()) {
+    const std::size_t end = text.find(separator);
+    names.push_back(NameOf(text.substr(0, end)));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+}
+
+// Where the text at `at` starts with a name that reads as pin-value when
+// spaces, '-', '_' and letter case are ignored and %XX decoded: the offset
+// just past that name, or npos.
+std::size_t PinValueNameEnd(std::string_view text, std::size_t at) {
+  constexpr std::string_view kLoose = "pinvalue";
+  std::size_t matched = 0;
+  while (at < text.size() && matched < kLoose.size()) {
+    char c = text[at];
+    std::size_t width = 1;
+    if (c == '%' && at + 2 < text.size() && HexDigitValue(text[at + 1]) >= 0 &&
+        HexDigitValue(text[at + 2]) >= 0) {
+      c = static_cast<char>(HexDigitValue(text[at + 1]) * 16 + HexDigitValue(text[at + 2]));
+      width = 3;
+    }
+    if (c == ';' || c == '?' || c == '&' || c == '=') {
+      return std::string_view::npos;
+    }
+    if (std::isspace(static_cast<unsigned char>(c)) == 0 && c != '-' && c != '_') {
+      if (Lower(c) != kLoose[matched]) {
+        return std::string_view::npos;
+      }
+      ++matched;
+    }
+    at += width;
+  }
+  return matched == kLoose.size() ? at : std::string_view::npos;
 }
 
 }  // namespace
 
 std::string PrintableUri(std::string_view uri) {
-  constexpr std::string_view kPinValue = "pin-value=";
-  std::string text(uri);
-  for (std::size_t at = Lower(text).find(kPinValue); at != std::string::npos;
-       at = Lower(text).find(kPinValue, at + 1)) {
-    const std::size_t start = at + kPinValue.size();
-    const std::size_t end = text.find_first_of("&;", start);
-    text.replace(start, (end == std::string::npos ? text.size() : end) - start, "***");
+  constexpr std::string_view kStarts = ":;?&";  // every place an attribute may start, in path or query
+  for (std::size_t start = 0;;) {
+    if (const std::size_t end = PinValueNameEnd(uri, start); end != std::string_view::npos) {
+      return std::string(uri.substr(0, end)) + "=***";
+    }
+    const std::size_t next = uri.find_first_of(kStarts, start);
+    if (next == std::string_view::npos) {
+      return std::string(uri);
+    }
+    start = next + 1;
   }
-  return text;
 }
 
 std::string RepeatedUriAttribute(std::string_view uri) {
-  if (Lower(uri.substr(0, 7)) == "pkcs11:") {
-    uri.remove_prefix(7);
+  uri.remove_prefix(std::min(uri.find_first_not_of(kDropped), uri.size()));
+  if (uri.size() >= kScheme.size() && NameOf(uri.substr(0, kScheme.size())) == kScheme) {
+    uri.remove_prefix(kScheme.size());
   }
+  const std::size_t query = uri.find('?');
   std::vector<std::string> names;
-  while (!uri.empty()) {
-    const std::size_t end = uri.find_first_of(";?&");
-    const std::string_view attribute = uri.substr(0, end);
-    std::string name = Lower(attribute.substr(0, attribute.find('=')));
-    if (!name.empty() && std::find(names.begin(), names.end(), name) != names.end()) {
-      return name;
+  AddNames(uri.substr(0, query), ';', names);
+  if (query != std::string_view::npos) {
+    AddNames(uri.substr(query + 1), '&', names);
+  }
+  for (auto name = names.begin(); name != names.end(); ++name) {
+    if (!name->empty() && std::find(names.begin(), name, *name) != name) {
+      return *name;
     }
-    names.push_back(std::move(name));
-    uri.remove_prefix(end == std::string_view::npos ? uri.size() : end + 1);
   }
   return "";
 }
