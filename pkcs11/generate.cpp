@@ -97,11 +97,17 @@ int CheckNamesFree(TokenSession& session, const CK_ATTRIBUTE& label, const CK_AT
   return 0;
 }
 
+// The two halves of the pair being made.
+struct NewPair {
+  CK_OBJECT_HANDLE publicKey;
+  CK_OBJECT_HANDLE privateKey;
+};
+
 // Destroys what a failed generation made: the pair's halves, and any object
 // with the new label or ID (none had them before).
-void DestroyNewObjects(TokenSession& session, std::span<const CK_OBJECT_HANDLE> made,
-                       const CK_ATTRIBUTE& label, const CK_ATTRIBUTE& id) {
-  for (const CK_OBJECT_HANDLE object : made) {
+void DestroyNewObjects(TokenSession& session, const NewPair& made, const CK_ATTRIBUTE& label,
+                       const CK_ATTRIBUTE& id) {
+  for (const CK_OBJECT_HANDLE object : {made.publicKey, made.privateKey}) {
     if (object != CK_INVALID_HANDLE) {
       static_cast<void>(session.module->C_DestroyObject(session.handle, object));
     }
@@ -145,32 +151,36 @@ int GeneratePair(TokenSession& session, const CK_ATTRIBUTE& label, const CK_ATTR
   std::vector<CK_ATTRIBUTE> privateTemplate = {label, id};
   AddFlags(privateTemplate, kPrivateKeyFlags);
   CK_MECHANISM mechanism{CKM_EC_KEY_PAIR_GEN, nullptr, 0};
-  std::array<CK_OBJECT_HANDLE, 2> made = {CK_INVALID_HANDLE, CK_INVALID_HANDLE};
-  const CK_RV rv = session.module->C_GenerateKeyPair(session.handle, &mechanism, publicTemplate.data(),
-                                                     publicTemplate.size(), privateTemplate.data(),
-                                                     privateTemplate.size(), &made[0], &made[1]);
+  NewPair made{CK_INVALID_HANDLE, CK_INVALID_HANDLE};
+  bool kept = false;
+  const ScopeGuard discard([&] {
+    if (!kept) {
+      DestroyNewObjects(session, made, label, id);
+    }
+  });
+  const CK_RV rv = session.module->C_GenerateKeyPair(
+      session.handle, &mechanism, publicTemplate.data(), publicTemplate.size(), privateTemplate.data(),
+      privateTemplate.size(), &made.publicKey, &made.privateKey);
   if (rv != CKR_OK) {
     std::printf("Token <%s> could not generate the key pair: %s!\n", session.tokenLabel.c_str(),
                 ErrorText(rv));
-    DestroyNewObjects(session, made, label, id);
     return -1;
   }
-  const char* notKept = FlagNotKept(session, made[1], kPrivateKeyFlags);
+  const char* notKept = FlagNotKept(session, made.privateKey, kPrivateKeyFlags);
   if (notKept == nullptr) {
-    notKept = FlagNotKept(session, made[0], kPublicKeyFlags);
+    notKept = FlagNotKept(session, made.publicKey, kPublicKeyFlags);
   }
   if (notKept != nullptr) {
     std::printf("Token <%s> did not give the new key %s as asked: the pair is destroyed!\n",
                 session.tokenLabel.c_str(), notKept);
-    DestroyNewObjects(session, made, label, id);
     return -1;
   }
-  if (!DecodeEcPoint(Attribute(session, made[0], CKA_EC_POINT), publicKey)) {
+  if (!DecodeEcPoint(Attribute(session, made.publicKey, CKA_EC_POINT), publicKey)) {
     std::printf("Token <%s> gives no usable CKA_EC_POINT for the new key: the pair is destroyed!\n",
                 session.tokenLabel.c_str());
-    DestroyNewObjects(session, made, label, id);
     return -1;
   }
+  kept = true;
   return 0;
 }
 
