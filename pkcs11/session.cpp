@@ -34,6 +34,11 @@ int ReadTokenUri(const char* text, TokenSession& session) {
                 repeated.c_str());
     return -1;
   }
+  if (const std::string skipped = AttributeAfterEmpty(session.text); !skipped.empty()) {
+    std::printf("PKCS#11 URI <%s> has an empty attribute, after which p11-kit would ignore %s!\n",
+                PrintableUri(session.text).c_str(), skipped.c_str());
+    return -1;
+  }
   return 0;
 }
 

@@ -51,6 +51,27 @@ void AddNames(std::string_view text, char separator, std::vector<std::string>& n
   }
 }
 
+// The attributes' names as p11-kit reads them: in the path, split at ';'
+// up to the first '?', and in the query, split at '&'.
+struct UriNames {
+  std::vector<std::string> path;
+  std::vector<std::string> query;
+};
+
+UriNames NamesOf(std::string_view uri) {
+  uri.remove_prefix(std::min(uri.find_first_not_of(kDropped), uri.size()));
+  if (uri.size() >= kScheme.size() && NameOf(uri.substr(0, kScheme.size())) == kScheme) {
+    uri.remove_prefix(kScheme.size());
+  }
+  const std::size_t query = uri.find('?');
+  UriNames names;
+  AddNames(uri.substr(0, query), ';', names.path);
+  if (query != std::string_view::npos) {
+    AddNames(uri.substr(query + 1), '&', names.query);
+  }
+  return names;
+}
+
 // Where the text at `at` starts with a name that reads as pin-value when
 // spaces, '-', '_' and letter case are ignored and %XX decoded: the offset
 // just past that name, or npos.
@@ -96,20 +117,20 @@ std::string PrintableUri(std::string_view uri) {
 }
 
 std::string RepeatedUriAttribute(std::string_view uri) {
-  uri.remove_prefix(std::min(uri.find_first_not_of(kDropped), uri.size()));
-  if (uri.size() >= kScheme.size() && NameOf(uri.substr(0, kScheme.size())) == kScheme) {
-    uri.remove_prefix(kScheme.size());
-  }
-  const std::size_t query = uri.find('?');
-  std::vector<std::string> names;
-  AddNames(uri.substr(0, query), ';', names);
-  if (query != std::string_view::npos) {
-    AddNames(uri.substr(query + 1), '&', names);
-  }
-  for (auto name = names.begin(); name != names.end(); ++name) {
-    if (!name->empty() && std::find(names.begin(), name, *name) != name) {
+  const UriNames names = NamesOf(uri);
+  std::vector<std::string> all = names.path;
+  all.insert(all.end(), names.query.begin(), names.query.end());
+  for (auto name = all.begin(); name != all.end(); ++name) {
+    if (!name->empty() && std::find(all.begin(), name, *name) != name) {
       return *name;
     }
   }
   return "";
+}
+
+std::string AttributeAfterEmpty(std::string_view uri) {
+  const std::vector<std::string> path = NamesOf(uri).path;
+  const auto empty = std::find(path.begin(), path.end(), "");
+  const auto after = std::find_if(empty, path.end(), [](const std::string& name) { return !name.empty(); });
+  return after == path.end() ? "" : *after;
 }

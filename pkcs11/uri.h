@@ -19,3 +19,8 @@ std::string PrintableUri(std::string_view uri);
 // first '?', query attributes at '&', the whitespace it drops dropped, and
 // its older spellings (object-type, pinfile) taken as type and pin-source.
 std::string RepeatedUriAttribute(std::string_view uri);
+
+// The first path attribute that p11-kit silently skips, or "": it stops
+// reading the path at an empty attribute (";;", or ";" first), so that
+// "object=boot;;id=%02" selects by the label alone.
+std::string AttributeAfterEmpty(std::string_view uri);

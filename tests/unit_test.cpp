@@ -340,6 +340,26 @@ TEST(Pkcs11, FindsAnAttributeGivenTwiceAsP11KitReadsIt) {
   }
 }
 
+// p11-kit stops reading the path at an empty attribute: what follows it
+// would select nothing, and is refused by name.
+TEST(Pkcs11, FindsTheAttributesP11KitSkipsAfterAnEmptyOne) {
+  const struct {
+    const char* uri;
+    const char* skipped;
+  } kCases[] = {
+      {"pkcs11:object=boot;;id=%02", "id"},
+      {"pkcs11:object=boot; ;id=%02", "id"},
+      {"pkcs11:;object=boot", "object"},
+      {"pkcs11:token=a;;;object=boot;id=%02", "object"},
+      {"pkcs11:object=boot;id=%02;", ""},
+      {"pkcs11:object=boot;;", ""},
+      {"pkcs11:object=boot?pin-value=1&module-name=b", ""},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(AttributeAfterEmpty(c.uri), c.skipped) << c.uri;
+  }
+}
+
 // Ctrl-C at the PIN prompt ends the run, but not with the terminal's echo
 // off: the prompt runs in a child on a pseudo-terminal, which is
 // interrupted once echo is off and must leave it on again.
