@@ -27,7 +27,8 @@ hsm=$1
 hanging=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/lib.sh"
 
 softhsm_token "$work" modules 1234
 registry=$work/modules

@@ -9,7 +9,7 @@
 #include "core/program_state.h"
 #include "crypto/key_texts.h"
 #include "crypto/signature_form.h"
-#include "infoblock/info_image.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/output_file.h"
 #include "pipeline/pipeline.h"
 #include "pkcs11/token.h"
@@ -29,6 +29,12 @@ constexpr char kUsage[] =
     "  public    prints the token's public key as PUBLIC_KEY_1 and PUBLIC_KEY_2 lines\n"
     "  generate  makes an EC P-256 key pair inside the token, with the URI's object= as its label\n"
     "            and id= as its ID, and prints its public key as public does\n";
+
+// Ends the run after `step` printed why: the run's summary line.
+int StopAfter(BuildStep step) {
+  std::printf("%s", BuildStepSummary(step));
+  return -1;
+}
 
 // A signature file is a few dozen bytes; anything much larger is no signature.
 constexpr std::size_t kMaxSignatureFileSize = 256;
@@ -97,8 +103,9 @@ int SignWithTokenKey(const char* uri, const Sha256Digest& infoDigest) {
 
 int Digest(const char* infoPath, const char* bootPath, const char* digestPath) {
   Sha256Digest infoDigest{};
-  if (PrepareInfoDigest(infoPath, bootPath, nullptr, infoDigest) != 0) {
-    return -1;
+  BuildStep failed{};
+  if (PrepareInfoDigest(infoPath, bootPath, nullptr, infoDigest, failed) != 0) {
+    return StopAfter(failed);
   }
   return WriteOutputFile(digestPath, {infoPath, bootPath}, infoDigest.data(), infoDigest.size());
 }
@@ -106,8 +113,9 @@ int Digest(const char* infoPath, const char* bootPath, const char* digestPath) {
 int Attach(const char* infoPath, const char* bootPath, const char* signaturePath) {
   OutputName outputName{};
   Sha256Digest infoDigest{};
-  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest) != 0) {
-    return -1;
+  BuildStep failed{};
+  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest, failed) != 0) {
+    return StopAfter(failed);
   }
   if (AttachSignatureFile(signaturePath, infoDigest) != 0) {
     std::printf("Attach signature failed!\n");
@@ -122,8 +130,9 @@ int Sign(const char* uri, const char* infoPath, const char* bootPath) {
   }
   OutputName outputName{};
   Sha256Digest infoDigest{};
-  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest) != 0) {
-    return -1;
+  BuildStep failed{};
+  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest, failed) != 0) {
+    return StopAfter(failed);
   }
   if (SignWithTokenKey(uri, infoDigest) != 0) {
     std::printf("Sign with token failed!\n");
