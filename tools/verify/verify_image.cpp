@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/program_state.h"
-#include "crypto/ecdsa.h"
+#include "platform/wipe.h"
 #include "hexin/hex_reader.h"
 #include "infoblock/device_check_lines.h"
 #include "infofile/info_file.h"
