@@ -2,7 +2,6 @@
 #include "infoblock/device_check_lines.h"
 
 #include <array>
-#include <cstdarg>
 #include <cstdio>
 #include <span>
 
@@ -13,14 +12,11 @@ const char* VerdictWord(CheckVerdict verdict) {
 }
 
 // Appends printf-formatted text; every piece of a line is far shorter than
-// the buffer, which holds two digests and their words.
-[[gnu::format(printf, 2, 3)]] void Append(std::string& line, const char* format, ...) {
-  std::array<char, 256> piece{};
-  va_list arguments;
-  va_start(arguments, format);
-  const int length = std::vsnprintf(piece.data(), piece.size(), format, arguments);
-  va_end(arguments);
-  if (length > 0) {
+// the buffer.
+template <typename... Values>
+void Append(std::string& line, const char* format, Values... values) {
+  std::array<char, 128> piece{};
+  if (std::snprintf(piece.data(), piece.size(), format, values...) > 0) {
     line.append(piece.data());
   }
 }

@@ -142,7 +142,7 @@ std::string_view StepDiagnostic(std::string_view stepOutput, std::string_view pa
     text.remove_suffix(1);
   }
   const std::size_t mention = text.rfind(path);
-  const std::size_t lineEnd = text.rfind('\n', mention == std::string_view::npos ? text.npos : mention);
+  const std::size_t lineEnd = text.rfind('\n', mention);
   return lineEnd == std::string_view::npos ? text : text.substr(lineEnd + 1);
 }
 
