@@ -9,7 +9,6 @@
 #include "core/program_state.h"
 #include "crypto/key_fingerprint.h"
 #include "crypto/key_texts.h"
-#include "hexin/hex_reader.h"
 #include "platform/console_capture.h"
 #include "tools/verify/verify_image.h"
 #include "tools/verify/verify_json.h"
@@ -35,33 +34,36 @@ const char* Summary(const VerifyReport& report) {
   }
 }
 
-// The console is held back and goes into the JSON object; a step's output is
-// told apart by where it starts in it.
+// The console is held back and goes into the JSON object, where the step
+// that stopped a run is told by its diagnostic, printed just before the
+// summary.
 int RunVerifyJson(const char* infoPath, const char* hexPath) {
+  VerifyReport report{};
+  std::string console;
+  VerifyJsonInput input{&report, infoPath, hexPath, std::nullopt, {}, {}};
   ConsoleCapture capture{};
   if (StartConsoleCapture(capture) != 0) {
-    std::printf(
-        "{\"verdict\": \"error\", \"exit_status\": 255, \"reason\": "
-        "\"Cannot hold the console back for --json: no temporary file\"}\n");
+    report.status = -1;
+    report.failedStep = VerifyStep::CaptureConsole;
+    ResetDeviceChecks(report.checks);
+    input.stepOutput = "Cannot hold the console back for --json: no temporary file or no file descriptor!";
+    static_cast<void>(WriteVerifyJson(input));
     return -1;
   }
-  VerifyReport report{};
   const int status = VerifySignedImage(infoPath, hexPath, report);
-  std::fputs(Summary(report), stdout);
-  std::string console;
+  const std::string_view summary = Summary(report);
+  std::fputs(summary.data(), stdout);
   const int captured = EndConsoleCapture(capture, console);
 
-  VerifyJsonInput input{&report, infoPath, hexPath, std::nullopt, console, {}};
-  if (report.failedStep != VerifyStep::ParseInfoFile) {
+  input.console = console;
+  if (report.failedStep == VerifyStep::None || report.failedStep == VerifyStep::ReadHexFile) {
     if (KeyFingerprint fingerprint{}; PublicTextsFingerprint(InfoSettings.PUBLIC_KEY_1.data(),
                                                              InfoSettings.PUBLIC_KEY_2.data(), fingerprint)) {
       input.fingerprint = fingerprint;
     }
   }
-  if (report.failedStep != VerifyStep::None) {
-    // Everything before the summary line: the step's diagnostic is its end.
-    input.stepOutput =
-        std::string_view(console).substr(0, console.size() - std::string_view(Summary(report)).size());
+  if (report.failedStep != VerifyStep::None && console.ends_with(summary)) {
+    input.stepOutput = std::string_view(console).substr(0, console.size() - summary.size());
   }
   if (WriteVerifyJson(input) != 0 || captured != 0) {
     return -1;

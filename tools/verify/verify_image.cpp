@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "core/program_state.h"
-#include "platform/wipe.h"
 #include "hexin/hex_reader.h"
 #include "infoblock/device_check_lines.h"
 #include "infofile/info_file.h"
+#include "platform/wipe.h"
 
 namespace {
 

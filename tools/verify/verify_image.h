@@ -10,8 +10,9 @@
 #include "core/info_layout.h"
 #include "infoblock/device_checks.h"
 
-// The step that stopped a run before the checks.
-enum class VerifyStep : std::uint8_t { None, ParseInfoFile, ReadHexFile };
+// The step that stopped a run before the checks, in the order they run
+// (--json holds the console back first).
+enum class VerifyStep : std::uint8_t { None, CaptureConsole, ParseInfoFile, ReadHexFile };
 
 struct VerifyReport {
   int status;                             // 0 every check passed, 1 one failed, -1 an input unread

@@ -131,7 +131,8 @@ Json RefusalReason(const VerifyJsonInput& input) {
     }
   }
   const char* path = report.failedStep == VerifyStep::ReadHexFile ? input.hexPath : input.infoPath;
-  return StepDiagnostic(input.stepOutput, path);
+  const std::string_view diagnostic = StepDiagnostic(input.stepOutput, path);
+  return diagnostic.empty() ? Json("the console could not be read back") : Json(diagnostic);
 }
 
 }  // namespace
@@ -154,8 +155,9 @@ int WriteVerifyJson(const VerifyJsonInput& input) {
   object["exit_status"] = report.status & 0xFF;
   PutName(object, "info_file", input.infoPath);
   PutName(object, "hex_file", input.hexPath);
-  object["code_exe_addr"] =
-      report.failedStep != VerifyStep::ParseInfoFile ? Word(report.codeExeAddr) : nullptr;
+  const bool settingsRead =
+      report.failedStep == VerifyStep::None || report.failedStep == VerifyStep::ReadHexFile;
+  object["code_exe_addr"] = settingsRead ? Word(report.codeExeAddr) : nullptr;
   object["info_addr"] = Word(report.infoAddr);
   object["image_length"] = block ? Json(GetLe32(*block, kInfoImageLengthOffset)) : Json(nullptr);
   object["image_digest"] =
