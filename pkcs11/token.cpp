@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "core/scope_guard.h"
-#include "platform/platform.h"
+#include "platform/secret_prompt.h"
 #include "platform/wipe.h"
 
 namespace {

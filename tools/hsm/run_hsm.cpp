@@ -133,7 +133,7 @@ int Attach(const char* infoPath, const char* bootPath, const char* signaturePath
     std::printf("Attach signature failed!\n");
     return -1;
   }
-  return WriteSecureBootImage(outputName, {infoPath, bootPath, signaturePath}, true);
+  return WriteSecureBootImage(outputName, {infoPath, bootPath, signaturePath}, FailureReason::Given);
 }
 
 int Sign([[maybe_unused]] const char* uri, [[maybe_unused]] const char* infoPath,
@@ -148,7 +148,7 @@ int Sign([[maybe_unused]] const char* uri, [[maybe_unused]] const char* infoPath
     std::printf("Sign with token failed!\n");
     return -1;
   }
-  return WriteSecureBootImage(outputName, {infoPath, bootPath}, true);
+  return WriteSecureBootImage(outputName, {infoPath, bootPath}, FailureReason::Given);
 #else
   return NoPkcs11();
 #endif
