@@ -14,6 +14,7 @@
 #include "crypto/ecdsa.h"
 #include "crypto/key_texts.h"
 #include "infofile/info_file.h"
+#include "platform/file_identity.h"
 #include "platform/wipe.h"
 
 namespace {
@@ -451,16 +452,22 @@ void CheckWholeFile(CheckState& state) {
 }
 
 int CheckBootFile(CheckState& state, const char* bootPath) {
-  long length = 0;
+  // The size from the file system, in 64 bits: a 3 GiB image is named by its
+  // size on every system, and a folder is not mistaken for a huge file.
+  FileFacts facts{};
   {
     const FileGuard file(std::fopen(bootPath, "rb"));
-    length = file && std::fseek(file.get(), 0, SEEK_END) == 0 ? std::ftell(file.get()) : -1;
-    if (length < 0) {
+    if (!file || DescribeOpenFile(file.get(), facts) != 0) {
       std::printf("Failed to open boot image file <%s>!\n", bootPath);
       return -1;
     }
   }
-  const auto size = static_cast<std::uint64_t>(length);
+  if (facts.kind != FileKind::Regular) {
+    std::printf("Boot image file <%s> is %s, not a file of bytes to sign!\n", bootPath,
+                facts.kind == FileKind::Folder ? "a folder" : "a device, FIFO or socket");
+    return -1;
+  }
+  const std::uint64_t size = facts.size;
   const std::string where = std::string("boot image <") + bootPath + ">";
   if (size >= kBootImageCapacity) {
     Add(state, 0, where + " is " + std::to_string(size) + " bytes: at most 262143 can be signed");
