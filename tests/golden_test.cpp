@@ -106,8 +106,11 @@ struct CaseRun {
   std::string At(const std::string& name) const { return dir.File(name); }
 
   std::string Expand(std::string word) const {
-    for (const auto& [name, value] : std::map<std::string, std::string>{
-             {"${DIR}", dir.path.string()}, {"${SOFTHSM}", kSoftHsmModule}, {"${SPY}", kSpyModule}}) {
+    for (const auto& [name, value] :
+         std::map<std::string, std::string>{{"${DIR}", dir.path.string()},
+                                            {"${SOFTHSM}", kSoftHsmModule},
+                                            {"${SPY}", kSpyModule},
+                                            {"${NO_TMPFILE}", RAVEL_NO_TMPFILE_PATH}}) {
       for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
         word.replace(at, name.size(), value);
       }
