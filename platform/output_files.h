@@ -7,7 +7,8 @@
 //    the file system has none to a new ".<name>.XXXXXX", in the folder of the
 //    file that the name leads to (through any symbolic links); complete and
 //    on the disk, it takes that file's name at once. A killed run leaves the
-//    earlier file as it was, and an unnamed file leaves nothing at all. The
+//    earlier file as it was, and an unnamed file leaves nothing (but for the
+//    instant in which it is linked to a fresh name and renamed). The
 //    new file keeps the mode of the file it replaces, and its owner and group
 //    where the process may set them; a file new to the name gets the mode
 //    the umask allows;
