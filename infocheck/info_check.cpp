@@ -455,16 +455,14 @@ int CheckBootFile(CheckState& state, const char* bootPath) {
   // The size from the file system, in 64 bits: a 3 GiB image is named by its
   // size on every system, and a folder is not mistaken for a huge file.
   FileFacts facts{};
-  {
-    const FileGuard file(std::fopen(bootPath, "rb"));
-    if (!file || DescribeOpenFile(file.get(), facts) != 0) {
-      std::printf("Failed to open boot image file <%s>!\n", bootPath);
-      return -1;
-    }
-  }
-  if (facts.kind != FileKind::Regular) {
+  const bool described = DescribeFile(bootPath, facts) == 0;
+  if (described && facts.kind != FileKind::Regular) {
     std::printf("Boot image file <%s> is %s, not a file of bytes to sign!\n", bootPath,
                 facts.kind == FileKind::Folder ? "a folder" : "a device, FIFO or socket");
+    return -1;
+  }
+  if (!described || !FileGuard(std::fopen(bootPath, "rb"))) {
+    std::printf("Failed to open boot image file <%s>!\n", bootPath);
     return -1;
   }
   const std::uint64_t size = facts.size;

@@ -44,9 +44,9 @@ bool SameFile(const char* path, const char* other) {
          a.nFileIndexLow == b.nFileIndexLow;
 }
 
-int DescribeOpenFile(std::FILE* file, FileFacts& facts) {
+int DescribeFile(const char* path, FileFacts& facts) {
   struct _stat64 status {};
-  if (_fstat64(_fileno(file), &status) != 0) {
+  if (_stat64(path, &status) != 0) {
     return -1;
   }
   facts = {KindOf(static_cast<unsigned>(status.st_mode)), static_cast<std::uint64_t>(status.st_size)};
@@ -61,9 +61,9 @@ bool SameFile(const char* path, const char* other) {
   return stat(path, &a) == 0 && stat(other, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-int DescribeOpenFile(std::FILE* file, FileFacts& facts) {
+int DescribeFile(const char* path, FileFacts& facts) {
   struct stat status {};
-  if (fstat(fileno(file), &status) != 0) {
+  if (stat(path, &status) != 0) {
     return -1;
   }
   facts = {KindOf(status.st_mode), static_cast<std::uint64_t>(status.st_size)};

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// What a file is: which file a path names, and the kind and size of an open
-// file, with sizes past 4 GiB on every system.
+// What a file is: which file a path names, and its kind and size, with
+// sizes past 4 GiB on every system.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 // Whether both paths name one existing file, however spelt or linked: the
 // same device and inode on Linux, the same volume and file index on Windows.
@@ -22,5 +21,6 @@ struct FileFacts {
   std::uint64_t size;  // in bytes; meaningful for a regular file only
 };
 
-// The kind and size of the open `file` (fstat). Returns 0, or -1 with errno.
-int DescribeOpenFile(std::FILE* file, FileFacts& facts);
+// The kind and size of the file that `path` names, links followed, without
+// opening it (a FIFO would wait for a writer). Returns 0, or -1 with errno.
+int DescribeFile(const char* path, FileFacts& facts);

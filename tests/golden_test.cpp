@@ -322,7 +322,8 @@ const std::map<std::string, StepFn>& Verbs() {
        [](CaseRun& r, const Words& w) {
          ASSERT_EQ(mkfifo(r.At(w[1]).c_str(), 0644), 0);
          const std::string fifo = testsupport::Quote(w[1]);
-         r.reader = "timeout 10 cat " + fifo + " >" + testsupport::Quote(w[2]) + " & exec 3>" + fifo + "; ";
+         r.reader =
+             "{ timeout 10 cat " + fifo + " >" + testsupport::Quote(w[2]) + " & }; exec 3>" + fifo + "; ";
        }},
       {"chmod",
        [](CaseRun& r, const Words& w) {
