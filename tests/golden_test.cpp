@@ -98,10 +98,11 @@ struct CaseRun {
   std::map<std::string, std::optional<std::string>> env{};  // nullopt: unset
   testsupport::CommandResult last{-1, {}};
   bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
-  std::string limit{};   // a file-size limit for the next run
-  std::string reader{};  // a FIFO's reader for the next run
-  std::string umask{};   // the umask of every later run
-  std::string user{};    // the unprivileged user of every later run
+  std::string limit{};    // a file-size limit for the next run
+  std::string reader{};   // a FIFO's reader for the next run
+  std::string umask{};    // the umask of every later run
+  std::string user{};     // the unprivileged user of every later run
+  std::string skipped{};  // why the rest of the case does not apply here
 
   std::string At(const std::string& name) const { return dir.File(name); }
 
@@ -414,10 +415,12 @@ bool CaseRun::Step(Words words, int lineNumber) {
   }
   SCOPED_TRACE(where + ": " + words[0]);
   if (words[0] == "linux-only") {
+    skipped = "the rest of the case is for Linux";
     return !OnWindows();
   }
   // Owners and other users: only root may give files away or become nobody.
   if (words[0] == "root-only") {
+    skipped = where + ": the rest of the case needs root and setpriv";
     return !OnWindows() && geteuid() == 0 && Shell("command -v setpriv").status == 0;
   }
   // A file of `size` bytes of which none is on the disk; the rest of the
@@ -430,6 +433,7 @@ bool CaseRun::Step(Words words, int lineNumber) {
     struct stat status {};
     if (error || stat(path.c_str(), &status) != 0 || status.st_blocks > 64) {
       fs::remove(path, error);
+      skipped = where + ": the file system cannot make a sparse file";
       return false;
     }
     return true;
@@ -460,7 +464,7 @@ TEST_P(GoldenCase, BehavesAsRecorded) {
   for (int number = 1; std::getline(steps, line); ++number) {
     const Words words = SplitWords(line);
     if (!words.empty() && !words[0].starts_with("#") && !run.Step(words, number)) {
-      GTEST_SKIP() << "not for this system";
+      GTEST_SKIP() << run.skipped;
     }
   }
 }
