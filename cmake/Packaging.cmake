@@ -15,7 +15,7 @@ configure_package_config_file(cmake/RavelsignConfig.cmake.in ${PROJECT_BINARY_DI
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${PROJECT_BINARY_DIR}/RavelsignConfig.cmake ${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cmake
-              cmake/RavelsignFunctions.cmake
+              cmake/RavelsignFunctions.cmake cmake/RavelsignSignStep.cmake
         DESTINATION ${RAVEL_CMAKE_PACKAGE_DIR})
 
 # Man pages carry the version and are installed compressed, as man-db reads them.
@@ -35,7 +35,9 @@ add_custom_target(ravel_man_pages ALL DEPENDS ${_man_pages})
 install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(RAVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravelsign)
+# The README links the guides under docs/: they go beside it.
 install(FILES README.md DESTINATION ${RAVEL_DOC_DIR})
+install(DIRECTORY docs DESTINATION ${RAVEL_DOC_DIR})
 # Debian wants the licence as a machine-readable copyright file and the
 # package history as a compressed changelog beside the documentation.
 install(FILES cmake/debian/copyright DESTINATION ${RAVEL_DOC_DIR})
@@ -67,6 +69,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # dpkg-shlibdeps finds the runtime libraries the executables link against,
-# the mbed TLS crypto library (libmbedcrypto7) among them.
+# the mbed TLS crypto library among them: that release's own package
+# (libmbedcrypto7 on Debian 12, libmbedcrypto16 on Debian 13).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)

@@ -12,7 +12,7 @@ set -euo pipefail
 build=(cmake make g++ pkg-config libmbedtls-dev libp11-kit-dev)
 tests=(clang clang-tidy clang-format libclang-rt-dev libgtest-dev libbenchmark-dev openssl srecord binutils
        valgrind xxd dpkg-dev file man-db lintian softhsm2 opensc git ca-certificates
-       gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
+       gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm ninja-build)
 packages=("${build[@]}" "${tests[@]}")
 for arg in "$@"; do
   case "$arg" in
