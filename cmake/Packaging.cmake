@@ -67,6 +67,14 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # dpkg-shlibdeps finds the runtime libraries the executables link against,
-# the mbed TLS crypto library (libmbedcrypto7) among them.
+# the mbed TLS crypto library among them (libmbedcrypto7 on Debian 12,
+# libmbedcrypto16 on Debian 13).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# cpack stamps the package's files and archive members with the build time
+# it finds in its environment; it runs apart from this configure step, so
+# the time travels in the file it reads first.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackReproducible.cmake)
+file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE}
+     CONTENT "set(ENV{SOURCE_DATE_EPOCH} ${RAVEL_SOURCE_DATE_EPOCH})\n")
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebMemberModes.cmake)
 include(CPack)
