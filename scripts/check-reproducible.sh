@@ -23,7 +23,7 @@ while [ $# -gt 0 ]; do
     *) commit=$1; shift ;;
   esac
 done
-scripts/install-deps.sh --build --dpkg-source
+scripts/install-deps.sh --build --package
 commit=$(git rev-parse --verify "$commit^{commit}")
 tools=(Ravelsign Ravelverify Ravelhsm Ravelinfo)
 

@@ -13,6 +13,7 @@
 #   scripts/install-deps.sh --windows      plus the Windows cross build and wine (likewise)
 #   scripts/install-deps.sh --debootstrap  only debootstrap (scripts/test-in-root.sh)
 #   scripts/install-deps.sh --dpkg-source  only dpkg-source (scripts/mbedtls-source.sh)
+#   scripts/install-deps.sh --package      only what cpack needs for the Debian package
 set -euo pipefail
 
 build=(cmake make g++ pkg-config libmbedtls-dev libp11-kit-dev)
@@ -26,6 +27,7 @@ for arg in "$@"; do
     --light) selected+=("${build[@]}" "${light[@]}") ;;
     --debootstrap) selected+=(debootstrap) ;;
     --dpkg-source) selected+=(dpkg-dev) ;;
+    --package) selected+=(dpkg-dev file binutils) ;;
     --bench) added+=(hyperfine valgrind binutils openssl time) ;;
     --windows) added+=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev) ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
