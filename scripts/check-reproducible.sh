@@ -34,7 +34,7 @@ trap 'rm -rf "$work"' EXIT
 # commit, built into its package; the .deb is copied to <work>/<name>.deb.
 build() {
   local name=$1 clone=$2 objects=$3
-  git clone -q --no-local --no-checkout . "$clone"
+  git -c init.defaultBranch=main clone -q --no-local --no-checkout . "$clone"
   git -C "$clone" checkout -q "$commit"
   echo "=== Build $name: $clone -> $objects (umask $4, TZ=$5, LC_ALL=$6)"
   (
