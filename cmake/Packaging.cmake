@@ -35,7 +35,9 @@ add_custom_target(ravel_man_pages ALL DEPENDS ${_man_pages})
 install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(RAVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravelsign)
+# The README links the guides under docs/: they go beside it.
 install(FILES README.md DESTINATION ${RAVEL_DOC_DIR})
+install(DIRECTORY docs DESTINATION ${RAVEL_DOC_DIR})
 # Debian wants the licence as a machine-readable copyright file and the
 # package history as a compressed changelog beside the documentation.
 install(FILES cmake/debian/copyright DESTINATION ${RAVEL_DOC_DIR})
@@ -67,8 +69,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # dpkg-shlibdeps finds the runtime libraries the executables link against,
-# the mbed TLS crypto library among them (libmbedcrypto7 on Debian 12,
-# libmbedcrypto16 on Debian 13).
+# the mbed TLS crypto library among them: that release's own package
+# (libmbedcrypto7 on Debian 12, libmbedcrypto16 on Debian 13).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # cpack stamps the package's files and archive members with the build time
 # it finds in its environment; it runs apart from this configure step, so

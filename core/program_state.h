@@ -12,9 +12,10 @@
 // An image must be strictly shorter than this; the buffer is one byte larger
 // than the largest image so that a too-long file can be told apart.
 inline constexpr std::size_t kBootImageCapacity = 0x40000;
-// A key text holds 64 characters and the NUL. The buffer is 68 bytes, the size
-// every text of the information file has always had: the three bytes of slack
-// are never written, and keep each text a whole number of 32-bit words.
+// A key text holds at most 64 characters and the NUL; a longer value is cut
+// at 64 (golden case sign-line-rules). The buffer is 68 bytes: the three bytes
+// past the NUL are never written, and keep each text a whole number of 32-bit
+// words.
 inline constexpr std::size_t kKeyTextSize = 68;
 inline constexpr std::size_t kKeyTextMaxChars = 64;
 

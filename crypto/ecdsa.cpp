@@ -33,11 +33,6 @@ int Verify(P256& ec, const Sha256Digest& digest) {
 
 }  // namespace
 
-void WipeSigningSecrets() {
-  WipeSecret(InfoSettings.PRIVATE_KEY);
-  WipeSecret(InfoSettings.RANDOM_K);
-}
-
 int SignWithKeyTexts(const Sha256Digest& digest, SignatureValues& values) {
   P256 ec;
   const bool ready = InitP256(ec);

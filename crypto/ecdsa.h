@@ -29,10 +29,6 @@ struct SignatureValues {
 // could not run (the curve, the random source, an r or s out of range).
 int SignWithKeyTexts(const Sha256Digest& digest, SignatureValues& values);
 
-// Wipes the two secrets of the information file, PRIVATE_KEY and RANDOM_K:
-// after signing, and in every tool that reads the file but signs elsewhere.
-void WipeSigningSecrets();
-
 // Takes a signature made elsewhere (a token, a key service) only when it is
 // good: 1 <= r, s < n, the public key is a point of P-256, and it verifies
 // over `digest`. Prints "ECDSA verify OK." or why it is refused. Returns 0

@@ -181,7 +181,7 @@ bool IsP256Key(const char* path, const mbedtls_pk_context& pk) {
 // to be its own.
 int TakeP256Key(const char* path, const mbedtls_ecp_keypair& pair, bool hasPrivate,
                 PrivateKeyBytes& privateKey, PublicKeyBytes& publicKey) {
-  if (hasPrivate && CheckKeyFilePair(pair, BlindingRandom) != 0) {
+  if (hasPrivate && CheckKeyFilePair(pair, KeyAndBlindingRandom) != 0) {
     std::printf("Key file <%s> holds a public key that does not belong to its private key!\n", path);
     return -1;
   }
@@ -218,7 +218,7 @@ int ReadKeyFile(const char* path, PrivateKeyBytes& privateKey, PublicKeyBytes& p
   const bool pem = text.find("-----BEGIN") != std::string_view::npos;
   const auto parsed = std::span(buffer).first(pem ? length + 1 : length);
 
-  const int result = ParseKeyFileWithRandom(pk, parsed, BlindingRandom);
+  const int result = ParseKeyFileWithRandom(pk, parsed, KeyAndBlindingRandom);
   hasPrivate = result == 0;
   if (result == MBEDTLS_ERR_PK_PASSWORD_REQUIRED || result == MBEDTLS_ERR_PK_PASSWORD_MISMATCH) {
     std::printf(

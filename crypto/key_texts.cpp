@@ -25,7 +25,7 @@ bool OnCurve(P256& ec) {
 
 // Q = d * G, with a blinded multiplication.
 bool Derive(P256& ec, mbedtls_ecp_point& out) {
-  return mbedtls_ecp_mul(&ec.group, &out, &ec.d, &ec.group.G, BlindingRandom, nullptr) == 0;
+  return mbedtls_ecp_mul(&ec.group, &out, &ec.d, &ec.group.G, KeyAndBlindingRandom, nullptr) == 0;
 }
 
 bool Matches(P256& ec) {
@@ -123,7 +123,7 @@ bool FixedNonceUsable(const char* randomK) {
     WipeSecret(nonce);
   });
   // The bytes the nonce source hands out first, read as the library reads k.
-  return ready && HexToBytes(randomK, nonce) == nonce.size() &&
+  return ready && NonceTextToBytes(randomK, nonce) == nonce.size() &&
          mbedtls_mpi_read_binary(&ec.d, nonce.data(), nonce.size()) == 0 && InRange(ec);
 }
 
@@ -166,7 +166,8 @@ int GenerateKeyPair(PrivateKeyBytes& privateKey, PublicKeyBytes& publicKey) {
   P256 ec;
   const bool ready = InitP256(ec);
   const ScopeGuard freeEc([&] { FreeP256(ec); });
-  const bool made = ready && mbedtls_ecp_gen_keypair(&ec.group, &ec.d, &ec.q, BlindingRandom, nullptr) == 0 &&
+  const bool made = ready &&
+                    mbedtls_ecp_gen_keypair(&ec.group, &ec.d, &ec.q, KeyAndBlindingRandom, nullptr) == 0 &&
                     mbedtls_mpi_write_binary(&ec.d, privateKey.data(), privateKey.size()) == 0 &&
                     PointToBytes(ec, ec.q, publicKey);
   if (!made) {

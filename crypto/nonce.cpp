@@ -20,7 +20,7 @@ unsigned NibbleValue(char digit) {
 
 }  // namespace
 
-std::size_t HexToBytes(std::string_view text, std::span<std::uint8_t> out) {
+std::size_t NonceTextToBytes(std::string_view text, std::span<std::uint8_t> out) {
   const std::size_t count = std::min(text.size() / 2, out.size());
   for (std::size_t i = 0; i < count; ++i) {
     const unsigned high = NibbleValue(text[2 * i]);
@@ -46,7 +46,7 @@ int PrepareNonce(std::span<std::uint8_t, kNonceBufferSize> nonceBytes, NonceStat
   std::printf("random_k_hex: [%s]\n", text.data());
 
   std::fill(nonceBytes.begin(), nonceBytes.end(), std::uint8_t{0});
-  const std::size_t count = HexToBytes(std::string_view(text.data()), nonceBytes);
+  const std::size_t count = NonceTextToBytes(std::string_view(text.data()), nonceBytes);
   state = NonceState{nonceBytes.data(), static_cast<std::uint32_t>(count), false};
   return 0;
 }

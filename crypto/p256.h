@@ -33,9 +33,10 @@ bool InitP256(P256& ec);
 // Frees every object; the private key's limbs are wiped first.
 void FreeP256(P256& ec);
 
-// The signer's reads, lenient on purpose: Ravelsign has always handed the
-// information file's texts to the library as they are, in radix 16, and let
-// a bad private key fail the signature and a bad public key fail the check.
+// The signer's reads, lenient on purpose: Ravelsign hands the information
+// file's texts to the library as they are, in radix 16, and lets a bad
+// private key fail the signature and a bad public key fail the check, with
+// status 0 and the output written (golden case sign-key-problems).
 // The library reads a text from its last character back to the first that
 // is not a hex digit, a leading '-' makes it negative, and the empty text is
 // 0. A point whose X does not read keeps Y unread and Z unset.
@@ -51,6 +52,7 @@ bool ReadStrictNumber(mbedtls_mpi& value, const char* text);
 bool PointFromBytes(const P256& ec, mbedtls_ecp_point& point, const PublicKeyBytes& bytes);
 bool PointToBytes(const P256& ec, const mbedtls_ecp_point& point, PublicKeyBytes& bytes);
 
-// Random bytes for key generation and for the blinding of point
-// multiplications, from the same source as the nonce.
-int BlindingRandom(void* state, unsigned char* out, std::size_t length);
+// The library's random callback wherever it draws for itself, not for a
+// nonce: generating a key pair, and blinding point multiplications. Bytes
+// from the same source as the nonce.
+int KeyAndBlindingRandom(void* state, unsigned char* out, std::size_t length);

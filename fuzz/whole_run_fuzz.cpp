@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
-// A whole run, signing included, through the steps Ravelsign's driver calls:
-// an arbitrary information file and an image of up to 256 KiB. Any exit status is fine; a crash, a hang or a
-// sanitizer report is not, and neither is a failed run that leaves an output file.
+// A whole run of Ravelsign's driver, signing included: an arbitrary
+// information file and a boot image of up to 256 KiB. Any exit status is
+// fine; a crash, a hang or a sanitizer report is not, and neither is a failed
+// run that leaves an output file.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "core/program_state.h"
 #include "fuzz/fuzz_support.h"
-#include "infoblock/info_image.h"
-#include "pipeline/pipeline.h"
+#include "tools/sign/run_sign.h"
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   fuzzsupport::SilenceStdout();
@@ -32,12 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzsupport::WriteScratchFile(boot, image.data(), image.size());
   std::remove(output.c_str());
 
-  OutputName outputName{};
-  const int status =
-      PrepareSecureBootImage(info.c_str(), boot.c_str(), SecretEcho::Shown, &outputName) == 0 &&
-              MakeInfoImage() == 0
-          ? WriteSecureBootImage(outputName, {info.c_str(), boot.c_str()})
-          : -1;
+  const std::array<const char*, 3> argv = {"Ravelsign", info.c_str(), boot.c_str()};
+  const int status = RunSign(static_cast<int>(argv.size()), argv.data());
   std::fflush(stdout);
   if ((status == 0) != std::filesystem::exists(output)) {
     std::abort();

@@ -11,6 +11,7 @@
 
 #include "core/file_guard.h"
 #include "core/hex_digit.h"
+#include "core/hex_record.h"
 
 namespace {
 
@@ -20,18 +21,9 @@ constexpr std::size_t kMaxRecordData = 255;
 constexpr std::size_t kCommonRecordData = 16;
 constexpr std::size_t kSegmentSize = 0x10000;  // what a segment address record (type 02) reaches
 
-enum RecordType : std::uint8_t {
-  kData = 0x00,
-  kEndOfFile = 0x01,
-  kExtendedSegmentAddress = 0x02,
-  kStartSegmentAddress = 0x03,
-  kExtendedLinearAddress = 0x04,
-  kStartLinearAddress = 0x05,
-};
+using enum HexRecordType;
 
-// The byte that every pair of characters stands for as two hex digits, with
-// 0x100 added when either is not a hex digit; indexed by first | second << 8.
-// One lookup a byte keeps the reader close to the cost of the digest.
+// The value of every character as a hex digit, 0xFF for any other character.
 constexpr std::array<std::uint8_t, 256> kDigitValues = [] {
   std::array<std::uint8_t, 256> values{};
   for (std::size_t c = 0; c < values.size(); ++c) {
@@ -40,6 +32,9 @@ constexpr std::array<std::uint8_t, 256> kDigitValues = [] {
   }
   return values;
 }();
+// The byte that every pair of characters stands for as two hex digits, or
+// 0x100 when either is not a hex digit; indexed by first | second << 8.
+// One lookup a byte keeps the reader close to the cost of the digest.
 constexpr std::array<std::uint16_t, 0x10000> kPairValues = [] {
   std::array<std::uint16_t, 0x10000> values{};
   for (std::size_t second = 0; second < 256; ++second) {
@@ -137,7 +132,8 @@ void StoreData(RecordReader& reader, std::uint32_t address, std::span<const std:
 const char* ApplyRecord(RecordReader& reader, const std::array<std::uint8_t, 4>& head, std::uint32_t address,
                         bool stored) {
   const auto data = std::span(reader.data).first(head[0]);
-  switch (head[3]) {
+  const auto type = static_cast<HexRecordType>(head[3]);
+  switch (type) {
     case kData:
       if (!stored) {
         StoreData(reader, address, data);
@@ -152,8 +148,8 @@ const char* ApplyRecord(RecordReader& reader, const std::array<std::uint8_t, 4>&
         return "address record of the wrong length";
       }
       reader.base = static_cast<std::uint32_t>((data[0] << 8U) | data[1])
-                    << (head[3] == kExtendedLinearAddress ? 16U : 4U);
-      reader.segmented = head[3] == kExtendedSegmentAddress;
+                    << (type == kExtendedLinearAddress ? 16U : 4U);
+      reader.segmented = type == kExtendedSegmentAddress;
       return nullptr;
     case kStartSegmentAddress:
     case kStartLinearAddress:
@@ -198,8 +194,8 @@ const char* TakeLine(RecordReader& reader, std::string_view line) {
   const std::size_t dataCount = count > 5 ? std::min(count - 5, kMaxRecordData) : 0;
   std::uint8_t* out = reader.data.data();
   bool stored = false;
-  if (head[3] == kData && count == std::size_t{head[0]} + 5 && (sums.bad & 0x100U) == 0 &&
-      InSegment(reader, address, dataCount) == dataCount) {
+  if (static_cast<HexRecordType>(head[3]) == kData && count == std::size_t{head[0]} + 5 &&
+      (sums.bad & 0x100U) == 0 && InSegment(reader, address, dataCount) == dataCount) {
     const std::span<std::uint8_t> tail = AppendHexBytes(reader.memory, address, dataCount);
     stored = !tail.empty();
     out = stored ? tail.data() : out;

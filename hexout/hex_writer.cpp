@@ -4,9 +4,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <string_view>
+
+#include "core/hex_digit.h"
+#include "core/hex_record.h"
 
 namespace {
+
+using enum HexRecordType;
 
 constexpr std::size_t kRecordDataSize = 16;
 // ":10AAAA00" + 32 data digits + checksum + CRLF.
@@ -16,13 +20,16 @@ constexpr std::size_t kChunkSize = std::size_t{32} * 1024;
 // Two uppercase digits for every byte value, so a byte costs one table load.
 using DigitPair = std::array<char, 2>;
 constexpr std::array<DigitPair, 256> kDigitPairs = [] {
-  constexpr std::string_view digits = "0123456789ABCDEF";
   std::array<DigitPair, 256> pairs{};
   for (std::size_t value = 0; value < pairs.size(); ++value) {
-    pairs[value] = {digits[value >> 4U], digits[value & 0x0FU]};
+    pairs[value] = {kUpperHexDigits[value >> 4U], kUpperHexDigits[value & 0x0FU]};
   }
   return pairs;
 }();
+
+constexpr std::uint8_t RecordTypeByte(HexRecordType type) {
+  return static_cast<std::uint8_t>(type);
+}
 
 // Records are formatted into a chunk and handed to the stream in large
 // writes; a failed write is remembered and reported once at the end.
@@ -63,8 +70,10 @@ void PutRecord(RecordSink& sink, std::span<const std::uint8_t> recordBytes) {
 }
 
 void PutExtendedLinearAddress(RecordSink& sink, std::uint32_t upper) {
-  const std::array<std::uint8_t, 6> record = {
-      0x02, 0x00, 0x00, 0x04, static_cast<std::uint8_t>(upper >> 8U), static_cast<std::uint8_t>(upper)};
+  const auto high = static_cast<std::uint8_t>(upper >> 8U);
+  const auto low = static_cast<std::uint8_t>(upper);
+  // Two data bytes at record address 0: the upper 16 bits of the address.
+  const std::array<std::uint8_t, 6> record = {2, 0, 0, RecordTypeByte(kExtendedLinearAddress), high, low};
   PutRecord(sink, record);
 }
 
@@ -87,7 +96,7 @@ int WriteHexRecords(std::FILE* stream, std::uint32_t base, std::span<const std::
   sink.failed = false;
   std::array<std::uint8_t, 4 + kRecordDataSize> record{};
   record[0] = static_cast<std::uint8_t>(kRecordDataSize);
-  record[3] = 0x00;  // data record
+  record[3] = RecordTypeByte(kData);
 
   std::uint32_t upper = base >> 16U;
   PutExtendedLinearAddress(sink, upper);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "infoblock/header_words.h"
+
 #include "core/program_state.h"
-#include "infoblock/info_image.h"
 
 void WriteImageHeaderWords() {
   const std::uint32_t magic = GetLe32(kHeaderMagic, 0);

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "infoblock/make_info_image.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -6,7 +8,7 @@
 #include "core/program_state.h"
 #include "crypto/ecdsa.h"
 #include "crypto/sha256.h"
-#include "infoblock/info_image.h"
+#include "platform/wipe.h"
 
 namespace {
 

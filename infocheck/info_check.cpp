@@ -11,7 +11,6 @@
 #include "core/hex_digit.h"
 #include "core/program_state.h"
 #include "core/scope_guard.h"
-#include "crypto/ecdsa.h"
 #include "crypto/key_texts.h"
 #include "infofile/info_file.h"
 #include "platform/wipe.h"
@@ -493,7 +492,7 @@ int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::s
   ResetProgramState();
   const ScopeGuard wipe([] { WipeSigningSecrets(); });
   const InfoReadObserver observer{OnLine, &state};
-  if (ParseInfoFile(infoPath, SecretEcho::Silent, &observer) != 0) {
+  if (ParseInfoFile(infoPath, SecretEcho::NoEchoLines, &observer) != 0) {
     return -1;
   }
   state.reading = false;

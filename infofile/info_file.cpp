@@ -137,7 +137,8 @@ const char* InfoSettingText(InfoKey key) {
 // The "%x" conversion, written out so that every system reads a number alike
 // (C libraries disagree once it does not fit in 32 bits). The number is taken
 // modulo 2^64, negated for '-', and its low 32 bits stored; past 64 bits it is
-// 0xFFFFFFFF. These are glibc's results, which the Linux build has always given.
+// 0xFFFFFFFF: glibc's results, on Linux and Windows alike (golden case
+// sign-line-rules).
 HexNumber ScanHexNumber(std::string_view text) {
   HexNumber number{false, false, 0};
   std::size_t at = text.find_first_not_of(" \t\n\v\f\r");

@@ -33,9 +33,10 @@ constexpr bool IsNumberKey(InfoKey key) {
   return key == InfoKey::CodeExeAddr || key == InfoKey::InfoAddr;
 }
 
-// Which echo lines are printed. A verifier reads the same files but must
-// never print the secrets (PRIVATE_KEY, RANDOM_K); a checker prints none.
-enum class SecretEcho : std::uint8_t { Shown, Hidden, Silent };
+// Which echo lines are printed: all of them (Shown), all but the secrets
+// PRIVATE_KEY and RANDOM_K, which a verifier must never print (Hidden), or
+// none at all, as a checker wants (NoEchoLines).
+enum class SecretEcho : std::uint8_t { Shown, Hidden, NoEchoLines };
 
 // A number value as the "%x" conversion reads it: optional white space, a
 // sign, 0x and hex digits, up to the first character that cannot continue it.

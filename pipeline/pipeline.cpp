@@ -4,21 +4,37 @@
 #include <cstdio>
 
 #include "core/program_state.h"
-#include "crypto/ecdsa.h"
 #include "hexout/hex_writer.h"
-#include "infoblock/info_image.h"
+#include "infoblock/header_words.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_file.h"
+#include "platform/wipe.h"
+
+const char* BuildStepSummary(BuildStep step) {
+  switch (step) {
+    case BuildStep::ReadBootImage:
+      return "Read boot image file failed!\n";
+    case BuildStep::MakeOutputName:
+      return "";
+    case BuildStep::ParseInfoFile:
+      return "Parse information file failed!\n";
+    case BuildStep::MakeInfoImage:
+      return "Make info image failed!\n";
+  }
+  return "";
+}
 
 int PrepareSecureBootImage(const char* infoPath, const char* bootPath, SecretEcho secrets,
-                           OutputName* outputName) {
+                           OutputName* outputName, BuildStep& failed) {
   ResetProgramState();
   if (ReadBootImage(bootPath) != 0) {
-    std::printf("Read boot image file failed!\n");
+    failed = BuildStep::ReadBootImage;
     return -1;
   }
   if (outputName != nullptr && MakeOutputName(bootPath, *outputName) != 0) {
     std::printf("Output file name is too long for <%s>!\n", bootPath);
+    failed = BuildStep::MakeOutputName;
     return -1;
   }
   const int parsed = ParseInfoFile(infoPath, secrets);
@@ -26,7 +42,7 @@ int PrepareSecureBootImage(const char* infoPath, const char* bootPath, SecretEch
     WipeSigningSecrets();
   }
   if (parsed != 0) {
-    std::printf("Parse information file failed!\n");
+    failed = BuildStep::ParseInfoFile;
     return -1;
   }
   WriteImageHeaderWords();
@@ -34,12 +50,12 @@ int PrepareSecureBootImage(const char* infoPath, const char* bootPath, SecretEch
 }
 
 int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* outputName,
-                      Sha256Digest& infoDigest) {
-  if (PrepareSecureBootImage(infoPath, bootPath, SecretEcho::Hidden, outputName) != 0) {
+                      Sha256Digest& infoDigest, BuildStep& failed) {
+  if (PrepareSecureBootImage(infoPath, bootPath, SecretEcho::Hidden, outputName, failed) != 0) {
     return -1;
   }
   if (HashInfoBlock(infoDigest) != 0) {
-    std::printf("Make info image failed!\n");
+    failed = BuildStep::MakeInfoImage;
     return -1;
   }
   return 0;

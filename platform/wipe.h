@@ -13,3 +13,8 @@ template <typename T, std::size_t N>
 void WipeSecret(std::array<T, N>& buffer) {
   WipeBytes(buffer.data(), sizeof(T) * N);
 }
+
+// Wipes the two secrets the information file put in InfoSettings,
+// PRIVATE_KEY and RANDOM_K: after signing, and in every tool that reads the
+// file but signs elsewhere.
+void WipeSigningSecrets();

@@ -7,12 +7,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-targets=(info_file hex_writer whole_run)
-targets+=(hex_reader hex_memory signature key_file)
 
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVEL_BUILD_FUZZERS=ON \
   -DRAVEL_BUILD_TESTS=OFF -DRAVEL_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" >/dev/null
+# The targets fuzz/CMakeLists.txt builds, in its order.
+mapfile -t targets <build-fuzz/fuzz/targets.txt
 
 summary=()
 for t in "${targets[@]}"; do

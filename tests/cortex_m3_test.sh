@@ -13,7 +13,8 @@ build=$(realpath "$1")
 source=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/lib.sh"
 says() { tr -s ' \n' ' ' <"$1" | grep -q "$2"; }  # CMake wraps its messages
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null

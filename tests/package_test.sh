@@ -8,7 +8,8 @@ set -euo pipefail
 build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/lib.sh"
 
 # Packaged under a group-writable umask: the package must not show it.
 (umask 002 && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1) ||
@@ -40,6 +41,7 @@ root=$work/root
 dpkg -x "$deb" "$root"
 tools="Ravelsign Ravelverify Ravelhsm Ravelinfo"
 for path in usr/share/doc/ravelsign/examples/sample_info.txt usr/share/doc/ravelsign/copyright \
+            usr/share/doc/ravelsign/README.md usr/share/doc/ravelsign/docs/information-file.md \
             usr/lib/cmake/Ravelsign/RavelsignConfig.cmake usr/lib/cmake/Ravelsign/RavelsignConfigVersion.cmake \
             usr/share/doc/ravelsign/changelog.gz $(for t in $tools; do echo usr/bin/$t usr/share/man/man1/$t.1.gz; done); do
   [ -e "$root/$path" ] || fail "$path is not in the package"

@@ -21,7 +21,8 @@ fi
 work=$(mktemp -d)
 cleanup() { rm -f "$registration"; rm -rf "$work"; }
 trap cleanup EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+# shellcheck source=tests/lib.sh
+source "$(dirname "$0")/lib.sh"
 
 softhsm_token "$work" modules 1234
 printf 'module: %s\n' "$hanging" >"$registration"

@@ -9,7 +9,7 @@
 #include "core/program_state.h"
 #include "crypto/key_texts.h"
 #include "crypto/signature_form.h"
-#include "infoblock/info_image.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/output_file.h"
 #include "pipeline/pipeline.h"
 
@@ -29,6 +29,12 @@ constexpr char kUsage[] =
     "  digest  writes the 32 bytes of the INFO block's SHA-256 for an external signer\n"
     "  attach  checks the external signer's signature (DER or 64 bytes r and s) and writes the image\n"
     "  public  prints the token's public key as PUBLIC_KEY_1 and PUBLIC_KEY_2 lines\n";
+
+// Ends the run after `step` printed why: the run's summary line.
+int StopAfter(BuildStep step) {
+  std::printf("%s", BuildStepSummary(step));
+  return -1;
+}
 
 // A signature file is a few dozen bytes; anything much larger is no signature.
 constexpr std::size_t kMaxSignatureFileSize = 256;
@@ -117,8 +123,9 @@ int NoPkcs11() {
 
 int Digest(const char* infoPath, const char* bootPath, const char* digestPath) {
   Sha256Digest infoDigest{};
-  if (PrepareInfoDigest(infoPath, bootPath, nullptr, infoDigest) != 0) {
-    return -1;
+  BuildStep failed{};
+  if (PrepareInfoDigest(infoPath, bootPath, nullptr, infoDigest, failed) != 0) {
+    return StopAfter(failed);
   }
   return WriteOutputFile(digestPath, {infoPath, bootPath}, infoDigest.data(), infoDigest.size());
 }
@@ -126,8 +133,9 @@ int Digest(const char* infoPath, const char* bootPath, const char* digestPath) {
 int Attach(const char* infoPath, const char* bootPath, const char* signaturePath) {
   OutputName outputName{};
   Sha256Digest infoDigest{};
-  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest) != 0) {
-    return -1;
+  BuildStep failed{};
+  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest, failed) != 0) {
+    return StopAfter(failed);
   }
   if (AttachSignatureFile(signaturePath, infoDigest) != 0) {
     std::printf("Attach signature failed!\n");
@@ -141,8 +149,9 @@ int Sign([[maybe_unused]] const char* uri, [[maybe_unused]] const char* infoPath
 #if RAVEL_HAVE_PKCS11
   OutputName outputName{};
   Sha256Digest infoDigest{};
-  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest) != 0) {
-    return -1;
+  BuildStep failed{};
+  if (PrepareInfoDigest(infoPath, bootPath, &outputName, infoDigest, failed) != 0) {
+    return StopAfter(failed);
   }
   if (SignWithTokenKey(uri, infoDigest) != 0) {
     std::printf("Sign with token failed!\n");

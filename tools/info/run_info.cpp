@@ -8,7 +8,6 @@
 #include "core/hex_digit.h"
 #include "core/program_state.h"
 #include "core/scope_guard.h"
-#include "crypto/ecdsa.h"
 #include "crypto/key_files.h"
 #include "crypto/key_texts.h"
 #include "infocheck/info_check.h"
@@ -94,7 +93,7 @@ int Import(const char* path) {
 int Export(const char* infoPath, const char* pemPath) {
   ResetProgramState();
   const ScopeGuard wipe([] { WipeSigningSecrets(); });
-  if (ParseInfoFile(infoPath, SecretEcho::Silent) != 0) {
+  if (ParseInfoFile(infoPath, SecretEcho::NoEchoLines) != 0) {
     return -1;
   }
   PublicKeyBytes publicKey{};

@@ -3,15 +3,23 @@
 
 #include <cstdio>
 
-#include "infoblock/info_image.h"
+#include "infoblock/make_info_image.h"
 #include "pipeline/pipeline.h"
 
 namespace {
 
+// "\n\r" after "Usage:" (not "\r\n") is deliberate: the usage text is part of
+// the console contract, byte for byte (golden file sign-failures/usage.out).
 constexpr char kUsage[] =
     "Usage:\n\r  Ravelsign <info file> <boot file>\r\n"
     "  <info file>     secure boot information file\r\n"
     "  <boot file>     secure boot image\r\n";
+
+// Ends the run after `step` printed why: the run's summary line.
+int StopAfter(BuildStep step) {
+  std::printf("%s", BuildStepSummary(step));
+  return -1;
+}
 
 }  // namespace
 
@@ -23,12 +31,12 @@ int RunSign(int argc, const char* const* argv) {
   const char* infoPath = argv[1];
   const char* bootPath = argv[2];
   OutputName outputName{};
-  if (PrepareSecureBootImage(infoPath, bootPath, SecretEcho::Shown, &outputName) != 0) {
-    return -1;
+  BuildStep failed{};
+  if (PrepareSecureBootImage(infoPath, bootPath, SecretEcho::Shown, &outputName, failed) != 0) {
+    return StopAfter(failed);
   }
   if (MakeInfoImage() != 0) {
-    std::printf("Make info image failed!\n");
-    return -1;
+    return StopAfter(BuildStep::MakeInfoImage);
   }
   return WriteSecureBootImage(outputName, {infoPath, bootPath});
 }

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "core/program_state.h"
-#include "crypto/ecdsa.h"
 #include "hexin/hex_reader.h"
 #include "infoblock/device_checks.h"
 #include "infofile/info_file.h"
+#include "platform/wipe.h"
 
 namespace {
 

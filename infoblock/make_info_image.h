@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-// The secure boot part of the image: the header words that mark the image and
-// point to the INFO block, and the INFO block itself, hashed and signed.
+// The INFO block: filled, hashed, and signed with the information file's key
+// or with a signature made elsewhere.
 #pragma once
 
 #include "core/info_layout.h"
 
-// Writes the magic "Tqlx", INFO_ADDR, 0 and the check word (INFO_ADDR minus
-// the magic read as a little-endian word) at 0x1C-0x2B of the boot image,
-// whatever the image's length.
-void WriteImageHeaderWords();
-
-// Fills the INFO block's fixed words and length, stores the image digest,
+// Fills the INFO block's fixed words and length, stores the boot image's digest,
 // and prints it and `infoDigest`, the digest of the block's first 144 bytes,
 // which is what gets signed. Returns 0, or -1 when the hashing failed.
 int HashInfoBlock(Sha256Digest& infoDigest);
