@@ -9,9 +9,10 @@
 #   5. the Windows executables, cross-built with mingw-w64, under wine
 # Options: --werror        compiler warnings as errors (CI)
 #          --skip-windows  leave out step 5
-#          --light         step 1 only, without valgrind, the Cortex-M3 example
-#                          and the Debian package: the unit tests and every
-#                          golden case (the 32-bit CI leg)
+#          --light         step 1 only, without the ctest tests named Memcheck.*
+#                          (valgrind) and Package.* (the Cortex-M3 example in
+#                          QEMU, the Debian package): the unit tests, every
+#                          golden case and the rest (the 32-bit CI leg)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
