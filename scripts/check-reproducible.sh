@@ -37,14 +37,13 @@ build() {
   git -c init.defaultBranch=main clone -q --no-local --no-checkout . "$clone"
   git -C "$clone" checkout -q "$commit"
   echo "=== Build $name: $clone -> $objects (umask $4, TZ=$5, LC_ALL=$6)"
+  # set -e does not reach into a subshell whose status is tested: each step is chained.
   (
-    umask "$4"
-    export TZ=$5 LC_ALL=$6
-    unset SOURCE_DATE_EPOCH
-    cmake -S "$clone" -B "$objects" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVEL_BUILD_TESTS=OFF \
-      -DRAVEL_BUILD_BENCHMARKS=OFF >"$work/$name-configure.log" 2>&1
-    cmake --build "$objects" -j"$(nproc)" >"$work/$name-build.log" 2>&1
-    cd "$objects" && cpack -G DEB -B "$objects/package" >"$work/$name-cpack.log" 2>&1
+    umask "$4" && export TZ=$5 LC_ALL=$6 && unset SOURCE_DATE_EPOCH &&
+      cmake -S "$clone" -B "$objects" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVEL_BUILD_TESTS=OFF \
+        -DRAVEL_BUILD_BENCHMARKS=OFF >"$work/$name-configure.log" 2>&1 &&
+      cmake --build "$objects" -j"$(nproc)" >"$work/$name-build.log" 2>&1 &&
+      cd "$objects" && cpack -G DEB -B "$objects/package" >"$work/$name-cpack.log" 2>&1
   ) || { tail -n 30 "$work/$name"-*.log; echo "check-reproducible.sh: build $name failed" >&2; exit 1; }
   cp "$objects"/package/ravelsign_*.deb "$work/$name.deb"
 }
