@@ -78,6 +78,9 @@ else
   tar -C "$root" -xf "$base"
 fi
 
+# The root's / is 755 as on any Debian system, whatever mktemp (700) and
+# the base's archive of it say: tests run tools as other users too.
+chmod 755 "$root"
 mount -t proc proc "$root/proc"
 mount --rbind /sys "$root/sys"
 mount --make-rslave "$root/sys"
