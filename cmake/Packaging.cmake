@@ -15,7 +15,7 @@ configure_package_config_file(cmake/RavelsignConfig.cmake.in ${PROJECT_BINARY_DI
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${PROJECT_BINARY_DIR}/RavelsignConfig.cmake ${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cmake
-              cmake/RavelsignFunctions.cmake
+              cmake/RavelsignFunctions.cmake cmake/RavelsignSignStep.cmake
         DESTINATION ${RAVEL_CMAKE_PACKAGE_DIR})
 
 # Man pages carry the version and are installed compressed, as man-db reads them.

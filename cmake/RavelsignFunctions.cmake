@@ -1,29 +1,98 @@
 # SPDX-License-Identifier: Apache-2.0
-# Signing a firmware target right after it links:
+# Signing a firmware target as part of its build:
 #
 #   ravelsign_sign_image(<target> INFO_FILE <file> [OUTPUT <hex>])
 #   ravelsign_hsm_sign_image(<target> PKCS11_URI <uri> INFO_FILE <file> [OUTPUT <hex>])
+#   ravelsign_export_key(<info file> <header>)
 #
-# The target's ELF becomes a raw image (CMAKE_OBJCOPY -O binary), which is
-# signed into Intel HEX (Ravelsign, or Ravelhsm sign with a key in a PKCS#11
-# token) and checked as the device will check it (Ravelverify). A check that
+# The signed file is a build output of its own, made by the target
+# <target>_signed, which is built by default: the target's ELF becomes a raw
+# image (CMAKE_OBJCOPY -O binary), which is signed into Intel HEX (Ravelsign,
+# or Ravelhsm sign with a key in a PKCS#11 token) and checked as the device
+# will check it (Ravelverify). It is made again whenever the ELF, the
+# information file or a tool changes, or when it is missing. A check that
 # fails fails the build: Ravelsign reports a failed signature but exits with
-# 0, so the check is what stops a broken image. The signed file is written
-# under a staging name and takes its own only once the check accepts it; a
-# failed build leaves none. Its path is the target property
-# RAVELSIGN_SIGNED_HEX. A relative INFO_FILE is taken from the calling
-# CMakeLists.txt's folder, a relative OUTPUT from its build folder (default
-# <target>_SBoot.hex there).
+# 0, so the check is what stops a broken image. The file is made in a folder
+# beside the output (<hex>.unverified) and renamed to its own name only once
+# the check accepts it; a failed build leaves neither. The lines of the
+# signer's console that echo the private key or the nonce are withheld from
+# the build log.
+#
+# The output's path is the target property RAVELSIGN_SIGNED_HEX. A relative
+# INFO_FILE is taken from the calling CMakeLists.txt's folder, a relative
+# OUTPUT from its build folder; the default is <target>_SBoot.hex there, and
+# $<CONFIG>/<target>_SBoot.hex with a multi-config generator, where an
+# OUTPUT must name $<CONFIG> too, so that configurations built at once do
+# not share a file.
+#
+# ravelsign_export_key() makes a C header with the information file's
+# public key as a device stores it (Ravelinfo export --format c), for a
+# first stage's sources; it is made again when the information file or
+# Ravelinfo changes. List the header among the first stage's sources.
 #
 # The key of examples/sample_info.txt is published: a device that trusts it
 # trusts everyone. Signing with it is refused unless RAVELSIGN_ALLOW_EXAMPLE_KEY
 # is set, and then it is warned about.
 
-set(_RAVELSIGN_EXAMPLE_PRIVATE_KEY "C9AFA9D845BA75166B5C215767B1D6934E50C3DB36E89B127B8A622B120F6721")
-set(_RAVELSIGN_EXAMPLE_PUBLIC_KEY_1 "60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6")
+# The published key as Ravelinfo prints it.
+set(_RAVELSIGN_EXAMPLE_PUBLIC_KEY
+    "PUBLIC_KEY_1 = 60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6\n"
+    "PUBLIC_KEY_2 = 7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299\n")
+string(CONCAT _RAVELSIGN_EXAMPLE_PUBLIC_KEY ${_RAVELSIGN_EXAMPLE_PUBLIC_KEY})
+set(_RAVELSIGN_SIGN_STEP "${CMAKE_CURRENT_LIST_DIR}/RavelsignSignStep.cmake")
 
-# Sets info, output and stage in the caller's scope, after checking the
-# arguments and the key.
+# The paths a path with $<CONFIG> in it stands for, one per configuration.
+function(_ravelsign_config_paths path result)
+  get_property(multi GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+  if(multi)
+    set(configs ${CMAKE_CONFIGURATION_TYPES})
+  else()
+    set(configs "=${CMAKE_BUILD_TYPE}")  # one entry, even for no build type
+  endif()
+  set(paths "")
+  foreach(config IN LISTS configs)
+    string(REGEX REPLACE "^=" "" config "${config}")
+    string(REPLACE "$<CONFIG>" "${config}" one "${path}")
+    file(REAL_PATH "${one}" one)
+    list(APPEND paths "${one}")
+  endforeach()
+  set(${result} "${paths}" PARENT_SCOPE)
+endfunction()
+
+# Refuses an output that resolves to an input: the signing step removes the
+# output first, so it would delete that input, maybe the only copy of a key.
+function(_ravelsign_refuse_output_over where output input what)
+  _ravelsign_config_paths("${output}" outputs)
+  _ravelsign_config_paths("${input}" inputs)
+  foreach(one IN LISTS outputs)
+    if(one IN_LIST inputs)
+      message(FATAL_ERROR "${where}: OUTPUT ${output} is the ${what} ${input}; the signed image needs a file of its own.")
+    endif()
+  endforeach()
+endfunction()
+
+# The target's file is known once its folder's CMakeLists.txt is read whole.
+function(_ravelsign_refuse_output_over_target where target output)
+  get_target_property(folder ${target} RUNTIME_OUTPUT_DIRECTORY)
+  if(NOT folder)
+    get_target_property(folder ${target} BINARY_DIR)
+    get_property(multi GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+    if(multi)
+      string(APPEND folder "/$<CONFIG>")
+    endif()
+  endif()
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  get_target_property(suffix ${target} SUFFIX)
+  if(NOT suffix)
+    set(suffix "${CMAKE_EXECUTABLE_SUFFIX}")
+  endif()
+  _ravelsign_refuse_output_over("${where}" "${output}" "${folder}/${name}${suffix}" "file of target ${target},")
+endfunction()
+
+# Sets info and output in the caller's scope, after checking the arguments and the key.
 macro(_ravelsign_prepare function target)
   if(NOT TARGET ${target})
     message(FATAL_ERROR "${function}(${target}): there is no target ${target}")
@@ -41,71 +110,129 @@ macro(_ravelsign_prepare function target)
   if(NOT EXISTS "${info}")
     message(FATAL_ERROR "${function}(${target}): information file ${info} does not exist")
   endif()
+  get_property(_ravelsign_multi GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
   if(NOT ARG_OUTPUT)
     set(ARG_OUTPUT "${target}_SBoot.hex")
+    if(_ravelsign_multi)
+      set(ARG_OUTPUT "$<CONFIG>/${target}_SBoot.hex")
+    endif()
+  elseif(_ravelsign_multi AND NOT ARG_OUTPUT MATCHES "\\$<CONFIG>")
+    message(FATAL_ERROR "${function}(${target}): OUTPUT ${ARG_OUTPUT} must name $<CONFIG>: with a multi-config "
+                        "generator every configuration signs a file of its own.")
   endif()
   get_filename_component(output "${ARG_OUTPUT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
-  set(stage "${CMAKE_CURRENT_BINARY_DIR}/ravelsign-stage/${target}")
+  _ravelsign_refuse_output_over("${function}(${target})" "${output}" "${info}" "information file")
+  cmake_language(EVAL CODE "cmake_language(DEFER CALL _ravelsign_refuse_output_over_target
+                            [[${function}(${target})]] [[${target}]] [[${output}]])")
   _ravelsign_refuse_example_key("${function}(${target})" "${info}")
   # Edits to the information file configure again, so the key is checked again.
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
 endmacro()
 
+# Asks Ravelinfo which public key the file holds, as every tool reads it,
+# and compares that with the published one.
 function(_ravelsign_refuse_example_key where info)
-  file(STRINGS "${info}" lines REGEX "^ *(PRIVATE_KEY|PUBLIC_KEY_1)[ =]")
-  foreach(line IN LISTS lines)
-    string(TOUPPER "${line}" line)
-    if(line MATCHES "${_RAVELSIGN_EXAMPLE_PRIVATE_KEY}|${_RAVELSIGN_EXAMPLE_PUBLIC_KEY_1}")
-      if(NOT RAVELSIGN_ALLOW_EXAMPLE_KEY)
-        message(FATAL_ERROR "${where}: ${info} holds the published example key, which anyone can sign with: "
-                            "make a key of your own with 'Ravelinfo generate', or set "
-                            "RAVELSIGN_ALLOW_EXAMPLE_KEY to sign a test image with it.")
-      endif()
-      message(WARNING "${where}: signing with the published example key (RAVELSIGN_ALLOW_EXAMPLE_KEY is set): "
-                      "a device that trusts this key trusts everyone's images.")
-      return()
-    endif()
-  endforeach()
+  get_target_property(ravelinfo Ravelsign::Ravelinfo IMPORTED_LOCATION)
+  set(pem "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/ravelsign-key-check.pem")
+  file(MAKE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles")
+  execute_process(COMMAND "${ravelinfo}" export "${info}" "${pem}" RESULT_VARIABLE status
+                  OUTPUT_VARIABLE key ERROR_VARIABLE key)
+  file(REMOVE "${pem}")
+  # Without a public key no image passes the build's check; say so now.
+  if(NOT status EQUAL 0)
+    message(WARNING "${where}: Ravelinfo export finds no usable public key in ${info}, so the build's check "
+                    "will refuse every image:\n${key}")
+    return()
+  endif()
+  string(FIND "${key}" "${_RAVELSIGN_EXAMPLE_PUBLIC_KEY}" published)
+  if(published EQUAL -1)
+    return()
+  endif()
+  if(NOT RAVELSIGN_ALLOW_EXAMPLE_KEY)
+    message(FATAL_ERROR "${where}: ${info} holds the published example key, which anyone can sign with: "
+                        "make a key of your own with 'Ravelinfo generate', or set "
+                        "RAVELSIGN_ALLOW_EXAMPLE_KEY to sign a test image with it.")
+  endif()
+  message(WARNING "${where}: signing with the published example key (RAVELSIGN_ALLOW_EXAMPLE_KEY is set): "
+                  "a device that trusts this key trusts everyone's images.")
 endfunction()
 
-# The post-build steps around one signing command.
-function(_ravelsign_add_steps target info output stage)
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E rm -f "${output}"
-    COMMAND ${CMAKE_COMMAND} -E rm -rf "${stage}"
-    COMMAND ${CMAKE_COMMAND} -E make_directory "${stage}"
-    COMMAND ${CMAKE_OBJCOPY} -O binary "$<TARGET_FILE:${target}>" "${stage}/${target}.bin"
-    COMMAND ${ARGN} "${stage}/${target}.bin"
-    COMMAND Ravelsign::Ravelverify "${info}" "${stage}/${target}_SBoot.hex"
-    COMMAND ${CMAKE_COMMAND} -E rename "${stage}/${target}_SBoot.hex" "${output}"
+# The build step that makes the signed file, and the target that builds it by default.
+function(_ravelsign_add_step target info output signer)
+  add_custom_command(OUTPUT "${output}"
+    COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_TARGET_FILE=$<TARGET_FILE:${target}>"
+            "-DRAVELSIGN_OBJCOPY=${CMAKE_OBJCOPY}" "-DRAVELSIGN_SIGNER=$<TARGET_FILE:${signer}>"
+            "-DRAVELSIGN_VERIFIER=$<TARGET_FILE:Ravelsign::Ravelverify>" "-DRAVELSIGN_INFO_FILE=${info}"
+            "-DRAVELSIGN_OUTPUT=${output}" ${ARGN} -P "${_RAVELSIGN_SIGN_STEP}"
+    DEPENDS ${target} "$<TARGET_FILE:${target}>" "${info}" "$<TARGET_FILE:${signer}>"
+            "$<TARGET_FILE:Ravelsign::Ravelverify>" "${_RAVELSIGN_SIGN_STEP}"
     COMMENT "Signing ${target} into ${output}"
     VERBATIM)
+  add_custom_target(${target}_signed ALL DEPENDS "${output}")
   set_property(TARGET ${target} PROPERTY RAVELSIGN_SIGNED_HEX "${output}")
 endfunction()
 
 function(ravelsign_sign_image target)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "INFO_FILE;OUTPUT" "")
   _ravelsign_prepare(ravelsign_sign_image ${target})
-  _ravelsign_add_steps(${target} "${info}" "${output}" "${stage}" Ravelsign::Ravelsign "${info}")
+  _ravelsign_add_step(${target} "${info}" "${output}" Ravelsign::Ravelsign)
+endfunction()
+
+# The URI as p11-kit reads it, for the refusal of a PIN in it: without
+# whitespace, which p11-kit drops, percent-decoded until nothing changes
+# (an encoded '%' must not hide an encoded name), lower case.
+function(_ravelsign_uri_as_read uri result)
+  string(ASCII 11 12 vertical)  # vertical tab and form feed
+  set(space "[ \t\r\n${vertical}]")
+  string(REGEX REPLACE "${space}" "" uri "${uri}")
+  while(uri MATCHES "%([0-9A-Fa-f][0-9A-Fa-f])")
+    math(EXPR code "0x${CMAKE_MATCH_1}")
+    if(code EQUAL 0 OR code GREATER 126)
+      set(char "?")
+    else()
+      string(ASCII ${code} char)
+    endif()
+    string(REPLACE "%${CMAKE_MATCH_1}" "${char}" uri "${uri}")
+    string(REGEX REPLACE "${space}" "" uri "${uri}")
+  endwhile()
+  string(TOLOWER "${uri}" uri)
+  set(${result} "${uri}" PARENT_SCOPE)
 endfunction()
 
 function(ravelsign_hsm_sign_image target)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PKCS11_URI;INFO_FILE;OUTPUT" "")
-  _ravelsign_prepare(ravelsign_hsm_sign_image ${target})
   if(NOT ARG_PKCS11_URI)
     message(FATAL_ERROR "ravelsign_hsm_sign_image(${target}): PKCS11_URI is required")
   endif()
-  string(TOLOWER "${ARG_PKCS11_URI}" uri)
-  # The PIN never goes on a command line (the process list) nor into the cache.
-  if(uri MATCHES "pin-value=")
+  _ravelsign_uri_as_read("${ARG_PKCS11_URI}" uri)
+  # The PIN never goes on a command line (the process list), into the
+  # generated build files nor into the cache; nor does this message show it.
+  if(uri MATCHES "pin-value")
     message(FATAL_ERROR "ravelsign_hsm_sign_image(${target}): no pin-value in the URI: give the PIN as "
                         "RAVELHSM_PIN in the build's environment, or as pin-source=<file> in the URI.")
   endif()
+  _ravelsign_prepare(ravelsign_hsm_sign_image ${target})
   if(NOT uri MATCHES "pin-source=" AND NOT DEFINED ENV{RAVELHSM_PIN})
     message(WARNING "ravelsign_hsm_sign_image(${target}): the token's PIN must come from RAVELHSM_PIN in the "
                     "build's environment or from pin-source=<file> in the URI; neither is there now.")
   endif()
   # A URI's ';' is no list separator.
   string(REPLACE ";" "$<SEMICOLON>" uri "${ARG_PKCS11_URI}")
-  _ravelsign_add_steps(${target} "${info}" "${output}" "${stage}" Ravelsign::Ravelhsm sign "${uri}" "${info}")
+  _ravelsign_add_step(${target} "${info}" "${output}" Ravelsign::Ravelhsm "-DRAVELSIGN_URI=${uri}")
+endfunction()
+
+function(ravelsign_export_key info header)
+  get_filename_component(info "${info}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  get_filename_component(header "${header}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+  if(NOT EXISTS "${info}")
+    message(FATAL_ERROR "ravelsign_export_key(${info}): the information file does not exist")
+  endif()
+  # A device that trusts the published key trusts everyone.
+  _ravelsign_refuse_example_key("ravelsign_export_key(${info})" "${info}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
+  add_custom_command(OUTPUT "${header}"
+    COMMAND Ravelsign::Ravelinfo export --format c "${info}" "${header}"
+    DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>"
+    COMMENT "Exporting the public key of ${info} into ${header}"
+    VERBATIM)
 endfunction()

@@ -74,6 +74,10 @@ void PrintKeyLines(const PrivateKeyBytes* privateKey, const PublicKeyBytes& publ
   }
   PrintKeyLine("PUBLIC_KEY_1", std::span(publicKey).first(kP256NumberSize));
   PrintKeyLine("PUBLIC_KEY_2", std::span(publicKey).last(kP256NumberSize));
+  KeyFingerprint fingerprint{};
+  if (PublicKeyFingerprint(publicKey, fingerprint) == 0) {
+    std::printf("%s%s\n", kFingerprintCommentLead, fingerprint.data());
+  }
 }
 
 KeyNumber ReadKeyNumber(const char* text) {
@@ -103,6 +107,16 @@ bool PublicKeyOnCurve(const char* x, const char* y) {
   const ScopeGuard freeEc([&] { FreeP256(ec); });
   static_cast<void>(ReadSignerPoint(ec.q, x, y));
   return ready && OnCurve(ec);
+}
+
+bool PublicTextsFingerprint(const char* x, const char* y, KeyFingerprint& fingerprint) {
+  P256 ec;
+  const bool ready = InitP256(ec);
+  const ScopeGuard freeEc([&] { FreeP256(ec); });
+  PublicKeyBytes publicKey{};
+  static_cast<void>(ReadSignerPoint(ec.q, x, y));
+  return ready && OnCurve(ec) && PointToBytes(ec, ec.q, publicKey) &&
+         PublicKeyFingerprint(publicKey, fingerprint) == 0;
 }
 
 bool KeyPairMatches(const char* privateKey, const char* x, const char* y) {

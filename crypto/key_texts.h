@@ -10,6 +10,7 @@
 #include <cstddef>
 
 #include "core/info_layout.h"
+#include "crypto/key_fingerprint.h"
 
 // What the signer makes of a key text: the library reads it in radix 16 from
 // its last character back to the first that is not a hex digit, and a
@@ -25,6 +26,9 @@ KeyNumber ReadKeyNumber(const char* text);
 bool PrivateKeyInRange(const char* privateKey);                             // 1 <= d < n
 bool PublicKeyOnCurve(const char* x, const char* y);                        // a point of P-256
 bool KeyPairMatches(const char* privateKey, const char* x, const char* y);  // d * G == Q
+// The fingerprint of the public key texts, read as the signer reads them;
+// false when they are not a point of P-256.
+bool PublicTextsFingerprint(const char* x, const char* y, KeyFingerprint& fingerprint);
 // A RANDOM_K of 64 hex digits that the library takes as the nonce: 1 <= k < n.
 bool FixedNonceUsable(const char* randomK);
 
@@ -42,5 +46,7 @@ int GenerateKeyPair(PrivateKeyBytes& privateKey, PublicKeyBytes& publicKey);
 
 // Prints a key as the information file's lines, 64 upper-case hex digits
 // each: "PRIVATE_KEY = ..." (only when `privateKey` is given), then
-// "PUBLIC_KEY_1 = ..." and "PUBLIC_KEY_2 = ...".
+// "PUBLIC_KEY_1 = ..." and "PUBLIC_KEY_2 = ...", then the public key's
+// fingerprint as a comment line (crypto/key_fingerprint.h), so that the
+// lines can be pasted into an information file as they are.
 void PrintKeyLines(const PrivateKeyBytes* privateKey, const PublicKeyBytes& publicKey);

@@ -59,11 +59,19 @@ bool CheckInfoBlockWords(const std::optional<InfoBlockData>& block, std::optiona
   const std::uint32_t digestDesc = GetLe32(*block, kInfoDigestDescSizeOffset);
   const std::uint32_t exeAddr = GetLe32(*block, kInfoCodeExeAddrOffset);
   const std::uint32_t length = GetLe32(*block, kInfoImageLengthOffset);
+  // The signed bytes must cover the header words, or the device would start
+  // code whose header (and so where its INFO block lies) nobody signed.
+  const bool coversHeader = length >= kHeaderEnd;
   const bool ok = format == kInfoFormatValue && imageDesc == kInfoImageDescSizeValue &&
                   digestDesc == kInfoDigestDescSizeValue && exeAddr == codeExeAddr &&
-                  length < kBootImageCapacity;
-  std::printf("2. INFO block at 0x%08X: words %u, %u, %u, execution address 0x%08X, image length %u: %s\n",
-              *infoAddr, format, imageDesc, digestDesc, exeAddr, length, Verdict(ok));
+                  length < kBootImageCapacity && coversHeader;
+  std::printf("2. INFO block at 0x%08X: words %u, %u, %u, execution address 0x%08X, image length %u",
+              *infoAddr, format, imageDesc, digestDesc, exeAddr, length);
+  if (!coversHeader) {
+    std::printf(": the image length %u does not cover the header words at 0x%02zX-0x%02zX", length,
+                kHeaderMagicOffset, kHeaderEnd - 1);
+  }
+  std::printf(": %s\n", Verdict(ok));
   return ok;
 }
 

@@ -15,7 +15,8 @@
 bool CheckHeaderWords(const std::optional<HeaderWords>& words, std::uint32_t codeExeAddr,
                       std::optional<std::uint32_t> expectedInfoAddr);
 
-// 2. Constant words 1, 24 and 12, the execution address, a length below 256 KiB.
+// 2. Constant words 1, 24 and 12, the execution address, a length below 256 KiB
+// that covers the header words (0x2C and more).
 bool CheckInfoBlockWords(const std::optional<InfoBlockData>& block, std::optional<std::uint32_t> infoAddr,
                          std::uint32_t codeExeAddr);
 

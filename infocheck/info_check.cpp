@@ -133,6 +133,8 @@ struct CheckState {
   std::array<std::size_t, kInfoKeyCount> inEffect;  // the line whose value is in effect, 0 for none
   bool reading;                                     // line findings are counted against the limit
   std::size_t omitted;                              // line findings past the limit
+  std::size_t fingerprintLine;                      // the last fingerprint comment, 0 for none
+  std::string fingerprint;                          // its text after the lead
 };
 
 void Add(CheckState& state, std::size_t line, std::string text) {
@@ -319,6 +321,13 @@ bool CheckMisspeltKey(CheckState& state, std::string_view text, std::string_view
 void CheckSkippedLine(CheckState& state, const InfoLineReport& report, std::size_t line) {
   const std::string_view text = report.text.substr(0, report.text.find('\0'));
   if (report.fate == InfoLineFate::Comment) {
+    if (text.starts_with(kFingerprintCommentLead)) {
+      // The key's fingerprint, as the key-line printers write it: checked
+      // against the key once the whole file is read.
+      state.fingerprintLine = line;
+      state.fingerprint = text.substr(std::string_view(kFingerprintCommentLead).size());
+      return;
+    }
     const std::size_t start = text.find_first_not_of("#; \t");
     const InfoKey key = start == std::string_view::npos ? InfoKey::None : KeyAtStart(text.substr(start));
     if (key != InfoKey::None) {
@@ -442,6 +451,13 @@ void CheckWholeFile(CheckState& state) {
       Add(state, line(InfoKey::PublicKey1),
           "PUBLIC_KEY_1 and PUBLIC_KEY_2 are not the public key of PRIVATE_KEY: verification will fail");
     }
+    KeyFingerprint fingerprint{};
+    if (state.fingerprintLine != 0 && PublicTextsFingerprint(x, y, fingerprint) &&
+        state.fingerprint != fingerprint.data()) {
+      Add(state, state.fingerprintLine,
+          "the fingerprint comment is not that of PUBLIC_KEY_1 and PUBLIC_KEY_2 (" +
+              std::string(fingerprint.data()) + "): the key lines were changed after it was written");
+    }
   }
   if (line(InfoKey::InfoAddr) == 0) {
     Add(state, 0,
@@ -488,7 +504,7 @@ int CheckBootFile(CheckState& state, const char* bootPath) {
 
 int CheckInfoFile(const char* infoPath, const char* bootPath, std::vector<std::string>& findings,
                   std::size_t& count) {
-  CheckState state{{}, 1, false, true, {}, {}, true, 0};
+  CheckState state{{}, 1, false, true, {}, {}, true, 0, 0, {}};
   ResetProgramState();
   const ScopeGuard wipe([] { WipeSigningSecrets(); });
   const InfoReadObserver observer{OnLine, &state};

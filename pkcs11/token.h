@@ -1,20 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
-// Signing with a key that stays in a PKCS#11 token (a hardware security
-// module, a smart card, SoftHSM), named by a PKCS#11 URI (RFC 7512).
-// p11-kit parses the URI and loads the modules; this code walks the slots,
-// logs in and signs. Every session is closed and every module finalized on
-// every path; the PIN is wiped after the last login.
+// Keys that stay in a PKCS#11 token (a hardware security module, a smart
+// card, SoftHSM), named by a PKCS#11 URI (RFC 7512): signing with one,
+// reading its public key, and making one inside the token. p11-kit parses
+// the URI and loads the modules. Every session is closed and every module
+// finalized on every path; the PIN is wiped after the last login. Where
+// there is no p11-kit (Windows), each of these says so and returns -1.
 #pragma once
-
-#include <cstdint>
-#include <span>
 
 #include "core/info_layout.h"
 
-// The uncompressed P-256 point of a CKA_EC_POINT: a DER OCTET STRING holding
-// 04 ‖ X ‖ Y, as PKCS#11 asks, or those 65 bytes bare, as some tokens give
-// them. Returns false for anything else.
-bool DecodeEcPoint(std::span<const std::uint8_t> value, PublicKeyBytes& publicKey);
+// Returns 0 where this build reaches tokens, else -1 after saying that it
+// does not, before a command does any other work.
+int CheckTokensAvailable();
 
 // The token's public key for the key the URI names, when it gives one.
 struct TokenPublicKey {
@@ -32,3 +29,10 @@ int SignWithToken(const char* uri, const Sha256Digest& digest, RawSignature& sig
 // The P-256 public key of the key pair the URI names. Returns 0, or -1 after
 // printing what is wrong.
 int ReadTokenPublicKey(const char* uri, PublicKeyBytes& publicKey);
+
+// Generates an EC P-256 key pair inside the token the URI selects, labelled
+// and identified by the URI's object= and id= (both required), whose private
+// key can sign and never leaves the token. Refuses, before generating, when
+// any object on the token has that label or that ID. Returns 0 with the new
+// public key, or -1 after saying why, with nothing left made on the token.
+int GenerateTokenKey(const char* uri, PublicKeyBytes& publicKey);

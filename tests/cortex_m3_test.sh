@@ -2,9 +2,13 @@
 # SPDX-License-Identifier: Apache-2.0
 # The CMake package as users get it, on the Cortex-M3 example: the build is
 # installed into a temporary prefix, the example is configured against that
-# copy with the arm-none-eabi toolchain, built (the post-build step signs and
-# checks app.elf) and its boot table run in QEMU. Then what must stop a
-# build: a signature that fails its check, and the published example key.
+# copy with the arm-none-eabi toolchain, built (the signing step signs and
+# checks app.elf) and its boot table run in QEMU. Then what the build
+# guarantees: a changed input re-signs, an unchanged tree signs nothing, no
+# secret reaches a log, odd information files sign and boot with the key the
+# first stage trusts, Make, Ninja and multi-config builds, any output path;
+# and what must stop a build: a signature that fails its check, the
+# published example key, an output over an input, a PIN in a URI.
 #   cortex_m3_test.sh <build directory>
 set -euo pipefail
 # shellcheck source=tests/softhsm_token.sh
@@ -26,19 +30,139 @@ configure() {  # <build folder> [cmake options]: configures the example against 
     -DCMAKE_PREFIX_PATH="$work/prefix" -DMBEDTLS_SOURCE_DIR="$build/mbedtls-cortex-m/src" "$@"
 }
 
-configure "$work/example" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; fail "configure"; }
-cmake --build "$work/example" -j"$(nproc)" >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build"; }
-grep -q 'Secure boot image verified OK.' "$work/build.log" || fail "the post-build step did not check the image"
-ctest --test-dir "$work/example" -V >"$work/table.log" 2>&1 || { cat "$work/table.log"; fail "the boot table"; }
+# The build log is kept by CI and shown to everyone who can read the build:
+# it must hold no 8-digit run of the private key nor of the nonce.
+no_secret_in() {  # <log> <info file>
+  local secret i
+  for secret in $(tr '\r' '\n' <"$2" | sed -n 's/^ *\(PRIVATE_KEY\|RANDOM_K\)[ =]*\([0-9A-Fa-f]*\).*/\2/p'); do
+    for ((i = 0; i + 8 <= ${#secret}; i++)); do echo "${secret:i:8}"; done
+  done >"$work/runs.txt"
+  [ -s "$work/runs.txt" ] || fail "no secret found in $2 to look for"
+  ! grep -qiF -f "$work/runs.txt" "$1" || { grep -iF -f "$work/runs.txt" "$1"; fail "$1 shows a secret of $2"; }
+}
+new_key() {  # <file> [RANDOM_K]: a fresh key pair with the example's addresses, and the nonce if given
+  rm -f "$1"
+  "$work/prefix/bin/Ravelinfo" generate "$1" >/dev/null
+  printf 'CODE_EXE_ADDR = 0x00010000\nINFO_ADDR = 0x00020000\n' >>"$1"
+  [ $# -lt 2 ] || printf 'RANDOM_K = %s\n' "$2" >>"$1"
+}
+nonce() { od -An -tx1 -N32 /dev/urandom | tr -d ' \n' | sed 's/^./7/'; }
+boots() {  # <hex> <info file>: the first stage starts it, and Ravelverify agrees
+  "$source/examples/cortex-m3/run-in-qemu.sh" "$1" "$example/first_stage.elf" >"$work/qemu.out" 2>&1 ||
+    { cat "$work/qemu.out"; fail "$1 did not boot"; }
+  grep -q 'Hello' "$work/qemu.out" || fail "$1 did not say Hello"
+  "$work/prefix/bin/Ravelverify" "$2" "$1" >/dev/null || fail "Ravelverify refuses $1"
+}
+build() {  # <folder> <log>: builds, the log kept
+  cmake --build "$1" -j2 >"$2" 2>&1 || { cat "$2"; fail "build of $1"; }
+}
+
+example=$work/example
+configure "$example" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; fail "configure"; }
+build "$example" "$work/build.log"
+grep -q 'Secure boot image verified OK.' "$work/build.log" || fail "the build did not check the image"
+no_secret_in "$work/build.log" "$example/keys.txt"
+ctest --test-dir "$example" -V >"$work/table.log" 2>&1 || { cat "$work/table.log"; fail "the boot table"; }
 grep -E '^[0-9]+: (ok|boot)' "$work/table.log"
 
-# A signature that does not verify (PRIVATE_KEY 1, not the public key's)
-# fails the build, and leaves no signed file.
-sed 's/^PRIVATE_KEY = .*/PRIVATE_KEY = '"$(printf '%063d1' 0)"'/' "$work/example/keys.txt" >"$work/mismatch.txt"
-configure "$work/mismatch" -DRAVEL_EXAMPLE_INFO_FILE="$work/mismatch.txt" >/dev/null 2>&1 || fail "configure with mismatch.txt"
-! cmake --build "$work/mismatch" --target app >"$work/mismatch.log" 2>&1 || fail "a failed check did not fail the build"
-grep -q 'ECDSA verify failed!' "$work/mismatch.log" || fail "the failed build does not show why"
-[ ! -e "$work/mismatch/app_SBoot.hex" ] || fail "a failed build left a signed file"
+# The signed file is a build output: an unchanged tree signs nothing; a key
+# changed in place re-signs and rebuilds the first stage, and the new image
+# boots; a deleted output is made again.
+build "$example" "$work/again.log"
+! grep -q 'Signing app\|Exporting' "$work/again.log" || fail "an unchanged tree was signed again"
+cp "$example/app_SBoot.hex" "$work/old.hex"
+new_key "$work/rotated.txt" "$(nonce)"
+cat "$work/rotated.txt" >"$example/keys.txt"
+build "$example" "$work/rotated.log"
+grep -q 'Exporting the public key' "$work/rotated.log" || fail "a new key did not rebuild the first stage"
+! cmp -s "$work/old.hex" "$example/app_SBoot.hex" || fail "a new key did not re-sign"
+no_secret_in "$work/rotated.log" "$example/keys.txt"
+grep -q '^random_k_hex: \[withheld from the build log\]$' "$work/rotated.log" || fail "no word that the nonce was withheld"
+boots "$example/app_SBoot.hex" "$example/keys.txt"
+rm "$example/app_SBoot.hex"
+build "$example" "$work/remade.log"
+[ -f "$example/app_SBoot.hex" ] || fail "a deleted signed file was not made again"
+build "$example" "$work/again.log"
+! grep -q 'Signing app' "$work/again.log" || fail "an unchanged tree was signed again"
+touch "$work/prefix/bin/Ravelsign"
+build "$example" "$work/new-tool.log"
+grep -q 'Signing app' "$work/new-tool.log" || fail "a new Ravelsign did not re-sign"
+
+# Information files that read oddly: the first stage trusts the key that
+# Ravelinfo export reads, Ravelsign signs with it, and the image boots.
+new_key "$work/key-a.txt"
+new_key "$work/key-b.txt"
+tr '\n' '\r' <"$work/key-a.txt" >"$work/shape-cr.txt"
+sed 's/^\(PRIVATE_KEY\|PUBLIC_KEY_[12]\) = /\1/' "$work/key-b.txt" >"$work/shape-joined.txt"
+cat "$work/key-a.txt" "$work/key-b.txt" >"$work/shape-twice.txt"
+for shape in cr joined twice; do
+  cmake "$example" -DRAVEL_EXAMPLE_INFO_FILE="$work/shape-$shape.txt" >/dev/null 2>&1 || fail "configure with shape $shape"
+  build "$example" "$work/shape.log"
+  boots "$example/app_SBoot.hex" "$work/shape-$shape.txt"
+  echo "ok    the information file $shape: exported, signed and booted with one key"
+done
+
+# A signature that does not verify (another key's public lines) fails the
+# build with Make and with Ninja; the log says why, and shows no secret; no
+# signed file and no unverified one is left.
+new_key "$work/mismatch.txt" "$(nonce)"
+sed -n 's/^PUBLIC_KEY/&/p' "$work/key-b.txt" >"$work/b-public.txt"
+sed -i '/^PUBLIC_KEY/d' "$work/mismatch.txt"
+cat "$work/b-public.txt" >>"$work/mismatch.txt"
+for generator in "Unix Makefiles" Ninja; do
+  folder=$work/mismatch-${generator%% *}
+  configure "$folder" -G "$generator" -DRAVEL_EXAMPLE_INFO_FILE="$work/mismatch.txt" >/dev/null 2>&1 ||
+    fail "configure with mismatch.txt"
+  ! cmake --build "$folder" --target app_signed >"$work/mismatch.log" 2>&1 || fail "a failed check did not fail the build"
+  grep -q 'ECDSA verify failed!' "$work/mismatch.log" || fail "the failed build does not show why"
+  no_secret_in "$work/mismatch.log" "$work/mismatch.txt"
+  ! compgen -G "$folder/*SBoot*" >/dev/null || fail "a failed build left a signed or unverified file"
+done
+# A good build with Ninja shows no secret either, and a second build does nothing.
+configure "$work/ninja" -G Ninja -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" >/dev/null 2>&1 || fail "configure with Ninja"
+build "$work/ninja" "$work/ninja.log"
+no_secret_in "$work/ninja.log" "$work/rotated.txt"
+build "$work/ninja" "$work/ninja-again.log"
+grep -q 'no work to do' "$work/ninja-again.log" || fail "Ninja found work in an unchanged tree"
+
+# Four configurations built at once, each into its own folder.
+configure "$work/multi" -G "Ninja Multi-Config" -DCMAKE_CONFIGURATION_TYPES="Debug;Release;RelWithDebInfo;MinSizeRel" \
+  -DCMAKE_CROSS_CONFIGS=all -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" >"$work/multi.log" 2>&1 ||
+  { cat "$work/multi.log"; fail "configure with Ninja Multi-Config"; }
+cmake --build "$work/multi" --target all:all -j4 >"$work/multi.log" 2>&1 || { cat "$work/multi.log"; fail "multi-config build"; }
+for config in Debug Release RelWithDebInfo MinSizeRel; do
+  "$work/prefix/bin/Ravelverify" "$work/rotated.txt" "$work/multi/$config/app_SBoot.hex" >/dev/null ||
+    fail "no good signed image for $config"
+done
+
+# An output in a folder that does not exist yet, on another file system.
+shm=$(mktemp -d /dev/shm/ravel-output.XXXXXX)
+trap 'rm -rf "$work" "$shm"' EXIT
+configure "$work/shm" -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" -DRAVEL_EXAMPLE_OUTPUT="$shm/new/app.hex" \
+  >/dev/null 2>&1 || fail "configure with an output in /dev/shm"
+build "$work/shm" "$work/shm.log"
+"$work/prefix/bin/Ravelverify" "$work/rotated.txt" "$shm/new/app.hex" >/dev/null || fail "no signed image in /dev/shm"
+[ "$(ls "$shm/new")" = app.hex ] || fail "the folder of the output holds more than the output"
+# An output that is an input would delete it: refused when configuring, also through a link.
+ln -s "$work/rotated.txt" "$work/link-to-key.txt"
+for output in "$work/rotated.txt" "$work/link-to-key.txt" app.elf; do
+  ! configure "$work/over" -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" -DRAVEL_EXAMPLE_OUTPUT="$output" \
+    >"$work/over.log" 2>&1 || fail "OUTPUT $output was taken"
+  says "$work/over.log" "the signed image needs a file of its own" || { cat "$work/over.log"; fail "no reason for $output"; }
+  rm -rf "$work/over"
+done
+[ -f "$work/rotated.txt" ] || fail "the information file is gone"
+
+# run-in-qemu.sh takes any path, and a run that judged nothing never reads as a refusal.
+mkdir "$work/a,b"
+cp "$example/app_SBoot.hex" "$work/a,b/app,signed.hex"
+boots "$work/a,b/app,signed.hex" "$work/shape-twice.txt"
+status=0
+"$source/examples/cortex-m3/run-in-qemu.sh" "$work/missing.hex" "$example/first_stage.elf" >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] || fail "a missing file gave status $status"
+status=0
+"$source/examples/cortex-m3/run-in-qemu.sh" "$example/app_SBoot.hex" "$work/rotated.txt" >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] || fail "a first stage QEMU cannot load gave status $status"
 
 # The published example key is refused, unless RAVELSIGN_ALLOW_EXAMPLE_KEY is set; then it is warned about.
 cp "$source/examples/sample_info.txt" "$work/sample.txt"
@@ -47,16 +171,29 @@ says "$work/sample.log" 'holds the published example key' || { cat "$work/sample
 configure "$work/sample" -DRAVEL_EXAMPLE_INFO_FILE="$work/sample.txt" -DRAVELSIGN_ALLOW_EXAMPLE_KEY=ON \
   >"$work/sample.log" 2>&1 || { cat "$work/sample.log"; fail "RAVELSIGN_ALLOW_EXAMPLE_KEY did not allow the key"; }
 says "$work/sample.log" 'signing with the published example key' || fail "no warning about the example key"
+# The published key is found however the file is shaped, as the tools read it.
+tr '\n' '\r' <"$source/examples/sample_info.txt" >"$work/sample-cr.txt"
+sed 's/^PRIVATE_KEY = /PRIVATE_KEY/; /^PUBLIC_KEY/d' "$source/examples/sample_info.txt" >"$work/sample-joined.txt"
+for shape in cr joined; do
+  ! configure "$work/sample-$shape" -DRAVEL_EXAMPLE_INFO_FILE="$work/sample-$shape.txt" >"$work/sample.log" 2>&1 ||
+    fail "the example key was taken from the $shape file"
+  says "$work/sample.log" 'holds the published example key' || { cat "$work/sample.log"; fail "no reason given"; }
+done
 # A key in a PKCS#11 token (SoftHSM) signs through ravelsign_hsm_sign_image,
 # the PIN from the build's environment; the image it signs boots.
 softhsm_token "$work" firmware 1234
 uri="pkcs11:token=firmware;object=boot"
 "$work/prefix/bin/Ravelhsm" public "$uri" >"$work/token.txt"
 printf 'CODE_EXE_ADDR = 0x00010000\nINFO_ADDR = 0x00020000\n' >>"$work/token.txt"
-! configure "$work/token" -DRAVEL_EXAMPLE_INFO_FILE="$work/token.txt" \
-  -DRAVEL_EXAMPLE_PKCS11_URI="$uri?pin-value=1234" >"$work/token.log" 2>&1 || fail "a PIN in the URI was taken"
-says "$work/token.log" 'no pin-value in the URI' || { cat "$work/token.log"; fail "no reason for refusing pin-value"; }
-rm -rf "$work/token"
+# A PIN in the URI is refused however it is spaced, cased or percent-encoded, and not shown.
+for query in "pin-value=918273" "PIN-VALUE=918273" "pin-value = 918273" "pin%2Dvalue=918273" \
+             "%2570in-value=918273" "pin-%0Avalue=918273"; do
+  ! configure "$work/token" -DRAVEL_EXAMPLE_INFO_FILE="$work/token.txt" \
+    -DRAVEL_EXAMPLE_PKCS11_URI="$uri?$query" >"$work/token.log" 2>&1 || fail "a PIN in the URI was taken: $query"
+  says "$work/token.log" 'no pin-value in the URI' || { cat "$work/token.log"; fail "no reason for refusing $query"; }
+  ! grep -q 918273 "$work/token.log" || fail "the refusal of $query shows the PIN"
+  rm -rf "$work/token"
+done
 unset RAVELHSM_PIN
 configure "$work/token" -DRAVEL_EXAMPLE_INFO_FILE="$work/token.txt" -DRAVEL_EXAMPLE_PKCS11_URI="$uri" \
   >"$work/token.log" 2>&1 || { cat "$work/token.log"; fail "configure with a token"; }

@@ -29,7 +29,6 @@ using testsupport::Bytes;
 using Words = std::vector<std::string>;
 
 const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
-constexpr const char* kSoftHsmModule = "/usr/lib/softhsm/libsofthsm2.so";
 // OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names. It
 // lives in the architecture's library folder (i386-linux-gnu on 32-bit x86).
 constexpr const char* kSpyModule = RAVEL_PKCS11_SPY_PATH;
@@ -104,7 +103,7 @@ struct CaseRun {
   std::string Expand(std::string word) const {
     for (const auto& [name, value] :
          std::map<std::string, std::string>{{"${DIR}", dir.path.string()},
-                                            {"${SOFTHSM}", kSoftHsmModule},
+                                            {"${SOFTHSM}", testsupport::SoftHsmModule()},
                                             {"${SPY}", kSpyModule}}) {
       for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
         word.replace(at, name.size(), value);
@@ -126,8 +125,7 @@ struct CaseRun {
   testsupport::CommandResult Shell(const std::string& command) const {
     std::string prefix = "cd " + testsupport::Quote(dir.path.string()) + " && ";
     for (const auto& [name, value] : env) {
-      prefix +=
-          !value ? "unset " + name + "; " : "export " + name + "=" + testsupport::Quote(*value) + "; ";
+      prefix += !value ? "unset " + name + "; " : "export " + name + "=" + testsupport::Quote(*value) + "; ";
     }
     return testsupport::RunCommand(prefix + command + " </dev/null");
   }
@@ -235,16 +233,12 @@ struct CaseRun {
 
   // A SoftHSM token of the case's own.
   void Token(const Words& w) {
-    fs::create_directories(At("tokens"));
-    const std::string conf = "directories.tokendir = " + At("tokens") + "\nlog.level = ERROR\n";
-    testsupport::WriteBytes(At("softhsm2.conf"), Bytes(conf.begin(), conf.end()));
-    env["SOFTHSM2_CONF"] = At("softhsm2.conf");
-    Tool("softhsm2-util --init-token --free --label " + w[1] + " --pin " + w[2] + " --so-pin 87654321");
+    env["SOFTHSM2_CONF"] = testsupport::MakeSoftHsmToken(dir.path.string(), w[1], w[2]);
   }
 
   // A key on that token: DER files written to it, or a pair made on it.
   void TokenKey(const Words& w) const {
-    const std::string tool = "pkcs11-tool --module " + std::string(kSoftHsmModule) + " --token-label " +
+    const std::string tool = "pkcs11-tool --module " + testsupport::SoftHsmModule() + " --token-label " +
                              w[1] + " --login --pin " + w[2] + " --id " + w[3] + " --label " + w[4];
     if (w[5].ends_with(".der")) {
       Tool(tool + " --write-object " + w[5] + " --type privkey");

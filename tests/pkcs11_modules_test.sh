@@ -3,29 +3,49 @@
 # module-name= starts only the module it names: with a registered module
 # whose C_Initialize never returns (a TPM token whose daemon is down), a run
 # that names SoftHSM still ends at once, while a run that searches every
-# module hangs (the control). p11-kit reads no user configuration for root,
-# so the module is registered in /etc/pkcs11/modules, removed again on every
-# path; the test is skipped where that folder cannot be written.
+# module hangs (the control).
+#
+# The hanging module is registered where only this test sees it, so that no
+# other p11-kit user on the machine hangs meanwhile and a killed test leaves
+# nothing registered. p11-kit reads no user configuration for root: there the
+# test runs in a mount namespace of its own, with a copy of the system's
+# module folder bound over it. Other users get a HOME of the test's own,
+# whose ~/.config/pkcs11/modules p11-kit reads. The machine's folders are
+# never written.
 #   pkcs11_modules_test.sh <Ravelhsm> <hanging module>
 set -euo pipefail
+if [ "$(id -u)" = 0 ] && [ -z "${RAVEL_PRIVATE_MOUNTS-}" ]; then
+  if ! unshare --mount --propagation private true 2>/dev/null; then
+    echo "SKIPPED: no mount namespace can be made here"
+    exit 0
+  fi
+  exec unshare --mount --propagation private env RAVEL_PRIVATE_MOUNTS=1 "$0" "$@"
+fi
 # shellcheck source=tests/softhsm_token.sh
 source "$(dirname "$0")/softhsm_token.sh"
 hsm=$1
 hanging=$2
-registry=/etc/pkcs11/modules
-registration=$registry/ravel-hanging-test.module
-if ! mkdir -p "$registry" 2>/dev/null || ! touch "$registration" 2>/dev/null; then
-  echo "SKIPPED: cannot write $registry"
-  exit 0
-fi
 work=$(mktemp -d)
-cleanup() { rm -f "$registration"; rm -rf "$work"; }
-trap cleanup EXIT
+trap 'rm -rf "$work"' EXIT
 # shellcheck source=tests/lib.sh
 source "$(dirname "$0")/lib.sh"
 
 softhsm_token "$work" modules 1234
-printf 'module: %s\n' "$hanging" >"$registration"
+registry=$work/modules
+mkdir "$registry"
+if [ "$(id -u)" = 0 ]; then
+  # The machine's module folder when it exists, else the packages' (where
+  # SoftHSM registers itself): its registrations kept, ours beside them.
+  system=$(pkg-config --variable=sysconfdir p11-kit-1)/pkcs11/modules
+  [ -d "$system" ] || system=$(pkg-config --variable=p11_module_configs p11-kit-1)
+  cp -a "$system/." "$registry/"
+  mount --bind "$registry" "$system"
+else
+  export HOME=$work/home
+  mkdir -p "$HOME/.config/pkcs11"
+  ln -s "$registry" "$HOME/.config/pkcs11/modules"
+fi
+printf 'module: %s\n' "$hanging" >"$registry/ravel-hanging-test.module"
 
 timeout -s KILL 10 "$hsm" public "pkcs11:token=modules;object=boot?module-name=softhsm2" >"$work/named.out" ||
   fail "Ravelhsm public with module-name=softhsm2 exited with $?"

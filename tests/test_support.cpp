@@ -211,4 +211,30 @@ std::string OpensslSha256(const TempDir& dir, const Bytes& data) {
   return RunCommand("openssl dgst -sha256 -r " + Quote(dir.File("openssl.dat"))).output.substr(0, 64);
 }
 
+namespace {
+
+const std::string kSoftHsmScript = std::string(RAVEL_SOURCE_DIR) + "/tests/softhsm_token.sh";
+
+}  // namespace
+
+const std::string& SoftHsmModule() {
+  static const std::string kModule = [] {
+    std::string module = RunCommand(Quote(kSoftHsmScript) + " module").output;
+    while (!module.empty() && module.back() == '\n') {
+      module.pop_back();
+    }
+    return module;
+  }();
+  return kModule;
+}
+
+std::string MakeSoftHsmToken(const std::string& folder, const std::string& label, const std::string& pin) {
+  const CommandResult result = RunCommand(Quote(kSoftHsmScript) + " token " + Quote(folder) + " " +
+                                          Quote(label) + " " + Quote(pin) + " 2>&1");
+  if (result.status != 0) {
+    throw std::runtime_error("softhsm_token.sh failed: " + result.output);
+  }
+  return folder + "/softhsm2.conf";
+}
+
 }  // namespace testsupport

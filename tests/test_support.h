@@ -66,4 +66,12 @@ bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& 
 // SHA-256 as openssl computes it, lowercase hex.
 std::string OpensslSha256(const TempDir& dir, const Bytes& data);
 
+// SoftHSM's module, as tests/softhsm_token.sh names it.
+const std::string& SoftHsmModule();
+
+// An empty SoftHSM token labelled `label`, user PIN `pin`, in `folder`,
+// made by tests/softhsm_token.sh. Returns the SOFTHSM2_CONF that shows it;
+// throws when it cannot be made.
+std::string MakeSoftHsmToken(const std::string& folder, const std::string& label, const std::string& pin);
+
 }  // namespace testsupport

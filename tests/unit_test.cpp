@@ -22,7 +22,8 @@
 #include "infoblock/make_info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_name.h"
-#include "pkcs11/token.h"
+#include "pkcs11/ec_point.h"
+#include "pkcs11/uri.h"
 #include "platform/platform.h"
 #include "tests/test_support.h"
 
@@ -273,6 +274,86 @@ TEST(Pkcs11, ReadsTheEcPointWrappedInDerOrBare) {
     if (c.read) {
       EXPECT_EQ(ToHex(Bytes(key.begin(), key.end())), std::string(kPublicX) + kPublicY);
     }
+  }
+}
+
+// A PIN in a URI is never printed, however its name is spelt, and however
+// p11-kit would split its value; what is not a PIN is printed as given.
+TEST(Pkcs11, PrintsAUriWithoutItsPin) {
+  const struct {
+    const char* uri;
+    const char* printed;
+  } kCases[] = {
+      {"pkcs11:object=boot?pin-value=1234", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:object=boot?pin-value = 1234", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:object=boot?PIN-VALUE=1234", "pkcs11:object=boot?PIN-VALUE=***"},
+      {"pkcs11:object=boot?pin%2Dvalue=1234", "pkcs11:object=boot?pin%2Dvalue=***"},
+      {"pkcs11:object=boot?pin%2dvalu%65=1234", "pkcs11:object=boot?pin%2dvalu%65=***"},
+      {"pkcs11:object=boot?pin value=1234", "pkcs11:object=boot?pin value=***"},
+      {"pkcs11:object=boot?pin_value=1234", "pkcs11:object=boot?pin_value=***"},
+      {"pkcs11:object=boot?pi\nn-value=1234", "pkcs11:object=boot?pi\nn-value=***"},
+      {"pkcs11:object=boot?pin-value1234", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:pin-value=1234;object=boot", "pkcs11:pin-value=***"},
+      {"pkcs11:token=%zz?module-name=x;pin-value=1234", "pkcs11:token=%zz?module-name=x;pin-value=***"},
+      {"pkcs11:object=boot?pin-value=12&34&module-name=x", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:object=boot?pin-value=1234&pin-value=1234", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:object=pin-value;id=%01?pin-source=file:pin.txt",
+       "pkcs11:object=pin-value;id=%01?pin-source=file:pin.txt"},
+      {"pkcs11:object=pinvalue?module-name=softhsm2", "pkcs11:object=pinvalue?module-name=softhsm2"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(PrintableUri(c.uri), c.printed) << c.uri;
+  }
+}
+
+// p11-kit keeps the last of an attribute given twice: refused, with the
+// names compared as p11-kit reads them (its dropped whitespace, its older
+// spellings, path split at ';' and query at '&').
+TEST(Pkcs11, FindsAnAttributeGivenTwiceAsP11KitReadsIt) {
+  const struct {
+    const char* uri;
+    const char* repeated;
+  } kCases[] = {
+      {"pkcs11:object=boot;object=other", "object"},
+      {"pkcs11:object=boot; object=other", "object"},
+      {"pkcs11:object=boot;object =other", "object"},
+      {"pkcs11:object=boot;\nobject=other", "object"},
+      {"pkcs11:object=boot;\r\vobject=other", "object"},
+      {"pkcs11:id=%01;i d=%02", "id"},
+      {"PKCS11:object=boot;OBJECT=other", "object"},
+      {" pkcs11:token=a;object=boot;token=b", "token"},
+      {"pkcs11:type=private;object-type=public", "type"},
+      {"pkcs11:object=boot?pin-source=a&pinfile=b", "pin-source"},
+      {"pkcs11:object=boot?pin-value=1&pin-value=2", "pin-value"},
+      {"pkcs11:pin-value=1?pin-value=2", "pin-value"},
+      {"pkcs11:object=boot?module-name=a&module-name=b", "module-name"},
+      {"pkcs11:token=a;object=boot;id=%01?module-name=b&pin-source=c", ""},
+      {"pkcs11:object=a&object=b", ""},                // one label, "a&object=b"
+      {"pkcs11:object=a?module-name=b;object=c", ""},  // one module name, "b;object=c"
+      {"pkcs11:object=a;;", ""},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(RepeatedUriAttribute(c.uri), c.repeated) << c.uri;
+  }
+}
+
+// p11-kit stops reading the path at an empty attribute: what follows it
+// would select nothing, and is refused by name.
+TEST(Pkcs11, FindsTheAttributesP11KitSkipsAfterAnEmptyOne) {
+  const struct {
+    const char* uri;
+    const char* skipped;
+  } kCases[] = {
+      {"pkcs11:object=boot;;id=%02", "id"},
+      {"pkcs11:object=boot; ;id=%02", "id"},
+      {"pkcs11:;object=boot", "object"},
+      {"pkcs11:token=a;;;object=boot;id=%02", "object"},
+      {"pkcs11:object=boot;id=%02;", ""},
+      {"pkcs11:object=boot;;", ""},
+      {"pkcs11:object=boot?pin-value=1&module-name=b", ""},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(AttributeAfterEmpty(c.uri), c.skipped) << c.uri;
   }
 }
 

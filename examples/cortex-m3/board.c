@@ -12,10 +12,10 @@
 #define UART_STATE_TX_FULL 0x1u
 #define UART_CTRL_TX_ENABLE 0x1u
 
-// Semihosting: SYS_EXIT with a reason code.
-#define SYS_EXIT 0x18u
+// Semihosting: SYS_EXIT_EXTENDED with a parameter block of a reason code and
+// the status (plain SYS_EXIT on M-profile ends QEMU with 0 or 1 only).
+#define SYS_EXIT_EXTENDED 0x20u
 #define ADP_STOPPED_APPLICATION_EXIT 0x20026u
-#define ADP_STOPPED_RUN_TIME_ERROR 0x20023u
 
 void board_uart_init(void) {
   UART_BAUDDIV = 16u;
@@ -43,10 +43,22 @@ void board_put_hex32(unsigned value) {
   }
 }
 
+void board_put_decimal(unsigned value) {
+  char digits[11];  // 4294967295
+  unsigned at = sizeof digits;
+  digits[--at] = '\0';
+  do {
+    digits[--at] = (char)('0' + value % 10u);
+    value /= 10u;
+  } while (value != 0u && at > 0u);
+  board_puts(&digits[at]);
+}
+
 void board_exit(int status) {
-  register uint32_t operation __asm__("r0") = SYS_EXIT;
-  register uint32_t reason __asm__("r1") = status == 0 ? ADP_STOPPED_APPLICATION_EXIT : ADP_STOPPED_RUN_TIME_ERROR;
-  __asm__ volatile("bkpt 0xAB" : : "r"(operation), "r"(reason) : "memory");
+  const uint32_t block[2] = {ADP_STOPPED_APPLICATION_EXIT, (uint32_t)status};
+  register uint32_t operation __asm__("r0") = SYS_EXIT_EXTENDED;
+  register const uint32_t *parameters __asm__("r1") = block;
+  __asm__ volatile("bkpt 0xAB" : : "r"(operation), "r"(parameters) : "memory");
   for (;;) {
   }
 }

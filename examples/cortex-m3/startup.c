@@ -22,13 +22,15 @@ void Reset_Handler(void) {
 
 static void Fault_Handler(void) {
   board_puts("Fault: stopped.\n");
-  board_exit(1);
+  board_exit(BOARD_STATUS_FAULT);
 }
 
 // Slots 7 to 10 (bytes 0x1C-0x2B) are reserved in ARMv7-M: a signed image
 // carries the secure boot header words there (magic, INFO address, zero,
-// check word), so they must stay unused.
-__attribute__((section(".vectors"), used)) const uintptr_t vector_table[16] = {
+// check word), so they must stay unused. The table is whole, interrupts
+// included: a first stage refuses an image whose signed bytes do not cover
+// it, since a handler slot past them would be unsigned.
+__attribute__((section(".vectors"), used)) const uintptr_t vector_table[BOARD_VECTOR_COUNT] = {
     (uintptr_t)&__stack_top,    // 0: initial main stack pointer
     (uintptr_t)Reset_Handler,   // 1
     (uintptr_t)Fault_Handler,   // 2: NMI
@@ -42,4 +44,5 @@ __attribute__((section(".vectors"), used)) const uintptr_t vector_table[16] = {
     0u,                         // 13: reserved
     (uintptr_t)Fault_Handler,   // 14: PendSV
     (uintptr_t)Fault_Handler,   // 15: SysTick
+    [16 ... BOARD_VECTOR_COUNT - 1] = (uintptr_t)Fault_Handler,  // the board's interrupts: none is used
 };

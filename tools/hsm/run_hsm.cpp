@@ -12,23 +12,23 @@
 #include "infoblock/make_info_image.h"
 #include "pipeline/output_file.h"
 #include "pipeline/pipeline.h"
-
-#if RAVEL_HAVE_PKCS11
 #include "pkcs11/token.h"
-#endif
 
 namespace {
 
 constexpr char kUsage[] =
     "Usage:\n"
-    "  Ravelhsm sign   <pkcs11 URI> <info file> <boot file>\n"
-    "  Ravelhsm digest <info file> <boot file> <digest file>\n"
-    "  Ravelhsm attach <info file> <boot file> <signature file>\n"
-    "  Ravelhsm public <pkcs11 URI>\n"
-    "  sign    signs with the private key a PKCS#11 token holds, named by the URI\n"
-    "  digest  writes the 32 bytes of the INFO block's SHA-256 for an external signer\n"
-    "  attach  checks the external signer's signature (DER or 64 bytes r and s) and writes the image\n"
-    "  public  prints the token's public key as PUBLIC_KEY_1 and PUBLIC_KEY_2 lines\n";
+    "  Ravelhsm sign     <pkcs11 URI> <info file> <boot file>\n"
+    "  Ravelhsm digest   <info file> <boot file> <digest file>\n"
+    "  Ravelhsm attach   <info file> <boot file> <signature file>\n"
+    "  Ravelhsm public   <pkcs11 URI>\n"
+    "  Ravelhsm generate <pkcs11 URI>\n"
+    "  sign      signs with the private key a PKCS#11 token holds, named by the URI\n"
+    "  digest    writes the 32 bytes of the INFO block's SHA-256 for an external signer\n"
+    "  attach    checks the external signer's signature (DER or 64 bytes r and s) and writes the image\n"
+    "  public    prints the token's public key as PUBLIC_KEY_1 and PUBLIC_KEY_2 lines\n"
+    "  generate  makes an EC P-256 key pair inside the token, with the URI's object= as its label\n"
+    "            and id= as its ID, and prints its public key as public does\n";
 
 // Ends the run after `step` printed why: the run's summary line.
 int StopAfter(BuildStep step) {
@@ -69,8 +69,6 @@ int AttachSignatureFile(const char* path, const Sha256Digest& infoDigest) {
   return AttachSignature(infoDigest, signature, publicKey);
 }
 
-#if RAVEL_HAVE_PKCS11
-
 // Has the token sign and stores the signature once it verifies with the
 // token's public key, which must be the information file's when it gives one.
 int SignWithTokenKey(const char* uri, const Sha256Digest& infoDigest) {
@@ -103,24 +101,6 @@ int SignWithTokenKey(const char* uri, const Sha256Digest& infoDigest) {
   return AttachSignature(infoDigest, signature, publicKey);
 }
 
-int PrintTokenPublicKey(const char* uri) {
-  PublicKeyBytes publicKey{};
-  if (ReadTokenPublicKey(uri, publicKey) != 0) {
-    return -1;
-  }
-  PrintKeyLines(nullptr, publicKey);
-  return 0;
-}
-
-#else
-
-int NoPkcs11() {
-  std::printf("PKCS#11 is not available in this build of Ravelhsm: use digest and attach!\n");
-  return -1;
-}
-
-#endif
-
 int Digest(const char* infoPath, const char* bootPath, const char* digestPath) {
   Sha256Digest infoDigest{};
   BuildStep failed{};
@@ -144,9 +124,10 @@ int Attach(const char* infoPath, const char* bootPath, const char* signaturePath
   return WriteSecureBootImage(outputName, {infoPath, bootPath, signaturePath}, true);
 }
 
-int Sign([[maybe_unused]] const char* uri, [[maybe_unused]] const char* infoPath,
-         [[maybe_unused]] const char* bootPath) {
-#if RAVEL_HAVE_PKCS11
+int Sign(const char* uri, const char* infoPath, const char* bootPath) {
+  if (CheckTokensAvailable() != 0) {
+    return -1;
+  }
   OutputName outputName{};
   Sha256Digest infoDigest{};
   BuildStep failed{};
@@ -158,17 +139,19 @@ int Sign([[maybe_unused]] const char* uri, [[maybe_unused]] const char* infoPath
     return -1;
   }
   return WriteSecureBootImage(outputName, {infoPath, bootPath}, true);
-#else
-  return NoPkcs11();
-#endif
 }
 
-int Public([[maybe_unused]] const char* uri) {
-#if RAVEL_HAVE_PKCS11
-  return PrintTokenPublicKey(uri);
-#else
-  return NoPkcs11();
-#endif
+// `public` reads the token's public key; `generate` makes a key pair first.
+int PrintTokenPublicKey(const char* uri, bool generate) {
+  if (CheckTokensAvailable() != 0) {
+    return -1;
+  }
+  PublicKeyBytes publicKey{};
+  if ((generate ? GenerateTokenKey(uri, publicKey) : ReadTokenPublicKey(uri, publicKey)) != 0) {
+    return -1;
+  }
+  PrintKeyLines(nullptr, publicKey);
+  return 0;
 }
 
 }  // namespace
@@ -184,8 +167,8 @@ int RunHsm(int argc, const char* const* argv) {
   if (command == "attach" && argc == 5) {
     return Attach(argv[2], argv[3], argv[4]);
   }
-  if (command == "public" && argc == 3) {
-    return Public(argv[2]);
+  if ((command == "public" || command == "generate") && argc == 3) {
+    return PrintTokenPublicKey(argv[2], command == "generate");
   }
   std::printf("%s", kUsage);
   return -1;

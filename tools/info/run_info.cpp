@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/info/run_info.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "core/hex_digit.h"
 #include "core/program_state.h"
 #include "core/scope_guard.h"
 #include "crypto/key_files.h"
+#include "crypto/key_fingerprint.h"
 #include "crypto/key_texts.h"
 #include "infocheck/info_check.h"
 #include "infofile/info_file.h"
@@ -22,11 +26,11 @@ constexpr char kUsage[] =
     "Usage:\n"
     "  Ravelinfo generate <new info file>\n"
     "  Ravelinfo import   <key file>\n"
-    "  Ravelinfo export   <info file> <public key file>\n"
+    "  Ravelinfo export   [--format pem|c] <info file> <public key file>\n"
     "  Ravelinfo check    <info file> [<boot file>]\n"
     "  generate  writes a new information file with a fresh P-256 key pair\n"
     "  import    prints the key lines for a PEM or DER key file (EC P-256)\n"
-    "  export    writes the information file's public key as PEM\n"
+    "  export    writes the information file's public key as PEM, or as a C header\n"
     "  check     tells how Ravelsign reads the information file, line by line\n";
 
 using HexNumberText = std::array<char, 2 * kP256NumberSize + 1>;
@@ -90,28 +94,68 @@ int Import(const char* path) {
   return 0;
 }
 
-int Export(const char* infoPath, const char* pemPath) {
+// The key as a device stores it, for a first stage's sources: the 64 bytes
+// X then Y, each big-endian, and the fingerprint to tell it by. No file name
+// goes into it: a name could end the comment.
+int PublicKeyCHeader(const PublicKeyBytes& publicKey, std::span<char> header) {
+  KeyFingerprint fingerprint{};
+  if (PublicKeyFingerprint(publicKey, fingerprint) != 0) {
+    return -1;
+  }
+  constexpr std::size_t kBytesPerLine = 8;
+  std::string text =
+      "/* The P-256 public key a device trusts, as Ravelinfo export wrote it: the\n"
+      "   64 bytes X then Y, each big-endian, as the device stores it.\n"
+      "   Fingerprint, SHA-256 of 04 || X || Y: ";
+  text += fingerprint.data();
+  // Once per file, not one guard for every such header: two keys' headers
+  // in one first stage then clash loudly instead of one hiding the other.
+  text += " */\n#pragma once\n\n#include <stdint.h>\n\nstatic const uint8_t ravel_public_key[64] = {";
+  for (std::size_t at = 0; at < publicKey.size(); ++at) {
+    text += at % kBytesPerLine == 0 ? "\n    " : " ";
+    text += "0x";
+    text += kUpperHexDigits[publicKey[at] >> 4U];
+    text += kUpperHexDigits[publicKey[at] & 0x0FU];
+    text += ",";
+  }
+  text += "\n};\n";
+  if (text.size() > header.size()) {
+    return -1;
+  }
+  std::copy(text.begin(), text.end(), header.begin());
+  return static_cast<int>(text.size());
+}
+
+enum class KeyFormat { Pem, CHeader };
+
+int Export(KeyFormat format, const char* infoPath, const char* outPath) {
   ResetProgramState();
   const ScopeGuard wipe([] { WipeSigningSecrets(); });
   if (ParseInfoFile(infoPath, SecretEcho::NoEchoLines) != 0) {
     return -1;
   }
   PublicKeyBytes publicKey{};
-  std::array<char, 256> pem{};
-  if (PublicKeyFromTexts(InfoSettings.PRIVATE_KEY.data(), InfoSettings.PUBLIC_KEY_1.data(),
-                         InfoSettings.PUBLIC_KEY_2.data(), publicKey) != 0) {
+  std::array<char, 1024> text{};
+  // A device checks with the public key lines, as Ravelverify does: a key
+  // derived from PRIVATE_KEY alone would make a first stage that accepts
+  // images Ravelverify refuses.
+  const char* x = InfoSettings.PUBLIC_KEY_1.data();
+  const char* y = InfoSettings.PUBLIC_KEY_2.data();
+  if ((format == KeyFormat::CHeader && PublicKeyFromPublicTexts(x, y, publicKey) != 0) ||
+      PublicKeyFromTexts(InfoSettings.PRIVATE_KEY.data(), x, y, publicKey) != 0) {
     return -1;
   }
-  const int length = PublicKeyPem(publicKey, pem);
+  const int length =
+      format == KeyFormat::Pem ? PublicKeyPem(publicKey, text) : PublicKeyCHeader(publicKey, text);
   if (length < 0) {
-    std::printf("The public key cannot be written as PEM!\n");
+    std::printf("The public key cannot be written as %s!\n", format == KeyFormat::Pem ? "PEM" : "a C header");
     return -1;
   }
-  if (WriteOutputFile(pemPath, {infoPath}, pem.data(), static_cast<std::size_t>(length)) != 0) {
+  if (WriteOutputFile(outPath, {infoPath}, text.data(), static_cast<std::size_t>(length)) != 0) {
     return -1;
   }
   PrintKeyLines(nullptr, publicKey);
-  std::printf("Output public key: %s\n", pemPath);
+  std::printf("Output public key: %s\n", outPath);
   return 0;
 }
 
@@ -143,7 +187,13 @@ int RunInfo(int argc, const char* const* argv) {
     return Import(argv[2]);
   }
   if (command == "export" && argc == 4) {
-    return Export(argv[2], argv[3]);
+    return Export(KeyFormat::Pem, argv[2], argv[3]);
+  }
+  if (command == "export" && argc == 6 && std::string_view(argv[2]) == "--format") {
+    const std::string_view format = argv[3];
+    if (format == "pem" || format == "c") {
+      return Export(format == "c" ? KeyFormat::CHeader : KeyFormat::Pem, argv[4], argv[5]);
+    }
   }
   if (command == "check" && (argc == 3 || argc == 4)) {
     return Check(argv[2], argc == 4 ? argv[3] : nullptr);
