@@ -31,8 +31,9 @@ using testsupport::Bytes;
 using Words = std::vector<std::string>;
 
 const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
-// OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names.
-constexpr const char* kSpyModule = "/usr/lib/x86_64-linux-gnu/pkcs11/pkcs11-spy.so";
+// OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names. It
+// lives in the architecture's library folder (i386-linux-gnu on 32-bit x86).
+constexpr const char* kSpyModule = RAVEL_PKCS11_SPY_PATH;
 
 std::string ToolPath(const std::string& tool) {
   static const std::map<std::string, std::pair<const char*, const char*>> kTools = {
