@@ -8,6 +8,8 @@
 // RAVEL_UPDATE_GOLDEN=1 writes the expected console and files anew instead of
 // comparing them; review the difference before committing it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -32,8 +34,9 @@ using Words = std::vector<std::string>;
 
 const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
 const fs::path kSchema = fs::path(RAVEL_SOURCE_DIR) / "share" / "ravelsign" / "ravelverify.schema.json";
-// OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names.
-constexpr const char* kSpyModule = "/usr/lib/x86_64-linux-gnu/pkcs11/pkcs11-spy.so";
+// OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names. It
+// lives in the architecture's library folder (i386-linux-gnu on 32-bit x86).
+constexpr const char* kSpyModule = RAVEL_PKCS11_SPY_PATH;
 
 std::string ToolPath(const std::string& tool) {
   static const std::map<std::string, std::pair<const char*, const char*>> kTools = {
@@ -99,6 +102,10 @@ struct CaseRun {
   testsupport::CommandResult last{-1, {}};
   bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
   std::string limit{};                   // a file-size limit for the next run
+  std::string reader{};                  // a FIFO's reader for the next run
+  std::string umask{};                   // the umask of every later run
+  std::string user{};                    // the unprivileged user of every later run
+  std::string skipped{};                 // why the rest of the case does not apply here
   std::vector<std::string> jsonFiles{};  // Ravelverify --json objects, for the schema
   nlohmann::json lastJson{};             // the last --json run's object
 
@@ -108,7 +115,8 @@ struct CaseRun {
     for (const auto& [name, value] :
          std::map<std::string, std::string>{{"${DIR}", dir.path.string()},
                                             {"${SOFTHSM}", testsupport::SoftHsmModule()},
-                                            {"${SPY}", kSpyModule}}) {
+                                            {"${SPY}", kSpyModule},
+                                            {"${NO_TMPFILE}", RAVEL_NO_TMPFILE_PATH}}) {
       for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
         word.replace(at, name.size(), value);
       }
@@ -139,15 +147,21 @@ struct CaseRun {
     for (std::size_t i = 2; i < words.size(); ++i) {
       arguments.push_back(Expand(words[i]));
     }
-    last = Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
+    const std::string tool = user + testsupport::ToolCommandLine(ToolPath(words[1]), arguments);
+    // A FIFO's reader runs beside the tool: the shell holds the FIFO open
+    // for writing from the moment the reader is there until the tool ended,
+    // so that nothing the tool writes is lost before the reader comes.
+    last = Shell(limit + umask +
+                 (reader.empty() ? "exec " + tool : reader + tool + " 3>&-; s=$?; exec 3>&-; wait; exit $s"));
     const bool verify = words[1] == "Ravelverify";
     const bool json = verify && !arguments.empty() && arguments[0] == "--json";
     if (json && arguments.size() == 3) {
       KeepJson(last.output);
-    } else if (verify && !json) {
+    } else if (verify && !json && reader.empty()) {
       JsonTwin(arguments);
     }
     limit.clear();
+    reader.clear();
   }
 
   // A --json object, parsed (not matched by pattern), kept for the schema.
@@ -169,17 +183,17 @@ struct CaseRun {
     std::vector<std::string> twinArguments{"--json"};
     twinArguments.insert(twinArguments.end(), arguments.begin(), arguments.end());
     const bool compareErrors = !OnWindows();  // wine adds its own remarks
-    const auto twin =
-        Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath("Ravelverify"), twinArguments) +
-              (compareErrors ? " 2>json.err" : ""));
+    const auto twin = Shell(limit + umask + "exec " + user +
+                            testsupport::ToolCommandLine(ToolPath("Ravelverify"), twinArguments) +
+                            (compareErrors ? " 2>json.err" : ""));
     if (arguments.size() != 2) {  // a usage error is one with or without --json
       EXPECT_EQ(twin.status, plain.status);
       EXPECT_EQ(twin.output, plain.output);
       return;
     }
     if (compareErrors) {
-      Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath("Ravelverify"), arguments) +
-            " 2>plain.err >/dev/null");
+      Shell(limit + umask + "exec " + user +
+            testsupport::ToolCommandLine(ToolPath("Ravelverify"), arguments) + " 2>plain.err >/dev/null");
       EXPECT_TRUE(testsupport::ReadBytes(At("json.err")) == testsupport::ReadBytes(At("plain.err")))
           << "standard error differs with --json";
     }
@@ -415,7 +429,42 @@ const std::map<std::string, StepFn>& Verbs() {
          r.env[w[1]] = w.size() > 2 ? std::optional(r.Expand(w[2])) : std::nullopt;
        }},
       {"file-size-limit",
-       [](CaseRun& r, const Words& w) { r.limit = "trap '' XFSZ; ulimit -f " + w[1] + "; "; }},
+       [](CaseRun& r, const Words& w) {
+         // With "kill" the signal ends the run at that write, as a kill would.
+         const bool kill = w.size() > 2 && w[2] == "kill";
+         r.limit = (kill ? "ulimit -c 0; " : "trap '' XFSZ; ") + std::string("ulimit -f ") + w[1] + "; ";
+       }},
+      {"as",  // the later runs as that user, who may enter the scratch folder
+       [](CaseRun& r, const Words& w) {
+         fs::permissions(r.dir.path, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+         r.user = "setpriv --reuid=" + w[1] + " --regid=$(id -g " + w[1] + ") --init-groups ";
+       }},
+      {"umask", [](CaseRun& r, const Words& w) { r.umask = "umask " + w[1] + "; "; }},
+      {"fifo",
+       [](CaseRun& r, const Words& w) {
+         ASSERT_EQ(mkfifo(r.At(w[1]).c_str(), 0644), 0);
+         const std::string fifo = testsupport::Quote(w[1]);
+         r.reader =
+             "{ timeout 10 cat " + fifo + " >" + testsupport::Quote(w[2]) + " & }; exec 3>" + fifo + "; ";
+       }},
+      {"chmod",
+       [](CaseRun& r, const Words& w) {
+         fs::permissions(r.At(w[1]), static_cast<fs::perms>(std::stoul(w[2], nullptr, 8)));
+       }},
+      {"chown", [](CaseRun& r, const Words& w) { r.Tool("chown " + w[2] + " " + testsupport::Quote(w[1])); }},
+      {"owner",
+       [](CaseRun& r, const Words& w) {
+         const auto result = r.Shell("stat -c %U:%G " + testsupport::Quote(w[1]));
+         EXPECT_EQ(result.output, w[2] + "\n");
+       }},
+      {"kind",
+       [](CaseRun& r, const Words& w) {
+         const fs::file_status status = fs::symlink_status(r.At(w[1]));
+         const std::map<std::string, fs::file_type> kinds = {{"file", fs::file_type::regular},
+                                                             {"link", fs::file_type::symlink},
+                                                             {"fifo", fs::file_type::fifo}};
+         EXPECT_EQ(status.type(), kinds.at(w[2])) << w[1] << " is no " << w[2];
+       }},
       {"run", [](CaseRun& r, const Words& w) { r.Run(w); }},
       {"status",
        [](CaseRun& r, const Words& w) { EXPECT_EQ(r.last.status, std::stoi(w[1])) << r.last.output; }},
@@ -452,9 +501,10 @@ const std::map<std::string, StepFn>& Verbs() {
       {"absent",
        [](CaseRun& r, const Words& w) {
          for (std::size_t i = 1; i < w.size(); ++i) {
-           if (w[i].ends_with('*')) {  // a name's beginning: no file begins so
-             const std::string prefix = w[i].substr(0, w[i].size() - 1);
-             for (const auto& entry : fs::directory_iterator(r.dir.path)) {
+           if (w[i].ends_with('*')) {  // a name's beginning: no file in its folder begins so
+             const fs::path pattern = r.At(w[i].substr(0, w[i].size() - 1));
+             const std::string prefix = pattern.filename().string();
+             for (const auto& entry : fs::directory_iterator(pattern.parent_path())) {
                EXPECT_FALSE(entry.path().filename().string().starts_with(prefix))
                    << entry.path() << " is left";
              }
@@ -494,7 +544,28 @@ bool CaseRun::Step(Words words, int lineNumber) {
   }
   SCOPED_TRACE(where + ": " + words[0]);
   if (words[0] == "linux-only") {
+    skipped = "the rest of the case is for Linux";
     return !OnWindows();
+  }
+  // Owners and other users: only root may give files away or become nobody.
+  if (words[0] == "root-only") {
+    skipped = where + ": the rest of the case needs root and setpriv";
+    return !OnWindows() && geteuid() == 0 && Shell("command -v setpriv").status == 0;
+  }
+  // A file of `size` bytes of which none is on the disk; the rest of the
+  // case does not apply where the file system cannot hold one.
+  if (words[0] == "sparse") {
+    const std::string path = At(words[1]);
+    testsupport::WriteBytes(path, {});
+    std::error_code error;
+    fs::resize_file(path, std::stoull(words[2]), error);
+    struct stat status {};
+    if (error || stat(path.c_str(), &status) != 0 || status.st_blocks > 64) {
+      fs::remove(path, error);
+      skipped = where + ": the file system cannot make a sparse file";
+      return false;
+    }
+    return true;
   }
   const auto verb = Verbs().find(words[0]);
   if (verb == Verbs().end()) {
@@ -519,14 +590,14 @@ TEST_P(GoldenCase, BehavesAsRecorded) {
   }
   std::ifstream steps(run.source / "CASE");
   std::string line;
-  bool skipped = false;
-  for (int number = 1; !skipped && std::getline(steps, line); ++number) {
+  bool stopped = false;
+  for (int number = 1; !stopped && std::getline(steps, line); ++number) {
     const Words words = SplitWords(line);
-    skipped = !words.empty() && !words[0].starts_with("#") && !run.Step(words, number);
+    stopped = !words.empty() && !words[0].starts_with("#") && !run.Step(words, number);
   }
   run.ValidateJson();
-  if (skipped) {
-    GTEST_SKIP() << "not for this system";
+  if (stopped) {
+    GTEST_SKIP() << run.skipped;
   }
 }
 

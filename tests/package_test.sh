@@ -12,9 +12,16 @@ trap 'rm -rf "$work"' EXIT
 # shellcheck source=tests/lib.sh
 source "$(dirname "$0")/lib.sh"
 
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
+# Packaged under a group-writable umask: the package must not show it.
+(umask 002 && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1) ||
   { cat "$work/cpack.log"; fail "cpack"; }
 deb=$(ls "$work"/package/ravelsign_*.deb)
+
+# Modes and owners are the package's own, not the builder's: ar members as
+# dpkg-deb writes them, files and folders root's with fixed modes.
+! ar tv "$deb" | grep -v '^rw-r--r-- 0/0 ' || fail "an ar member of the package is not mode 644, owner root"
+! dpkg-deb --fsys-tarfile "$deb" | tar -tv --numeric-owner | grep -vE '^(drwxr-xr-x|-rwxr-xr-x|-rw-r--r--) 0/0 ' ||
+  fail "a file in the package has another mode or owner"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
