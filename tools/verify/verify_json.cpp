@@ -147,7 +147,7 @@ std::string_view StepDiagnostic(std::string_view stepOutput, std::string_view pa
   return lineEnd == std::string_view::npos ? text : text.substr(lineEnd + 1);
 }
 
-int WriteVerifyJson(const VerifyJsonInput& input) {
+std::string VerifyJsonText(const VerifyJsonInput& input) {
   const VerifyReport& report = *input.report;
   const std::optional<InfoBlockData>& block = report.block;
   Json object;
@@ -170,8 +170,11 @@ int WriteVerifyJson(const VerifyJsonInput& input) {
   object["reason"] = RefusalReason(input);
   object["console"] = input.console;
 
-  std::string text = object.dump(2, ' ', false, kInvalidUtf8);
-  text += '\n';
+  return object.dump(2, ' ', false, kInvalidUtf8) + '\n';
+}
+
+int WriteVerifyJson(const VerifyJsonInput& input) {
+  const std::string text = VerifyJsonText(input);
   const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   return written && std::fflush(stdout) == 0 ? 0 : -1;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "crypto/key_fingerprint.h"
@@ -24,6 +25,9 @@ struct VerifyJsonInput {
 // from the start of the line where its mention of `path` begins, so that a
 // path with line ends in it is not cut.
 std::string_view StepDiagnostic(std::string_view stepOutput, std::string_view path);
+
+// The object and a line end, always valid JSON in UTF-8.
+std::string VerifyJsonText(const VerifyJsonInput& input);
 
 // Writes the object and a line end. Returns 0, or -1 when standard output
 // could not take it.
