@@ -5,7 +5,7 @@
 //   full             the pair is made, then the token reports that it is
 //                    full, leaving both halves behind;
 //   derive           the pair is made, but the private key can derive.
-// A test names this module with module-path= in the URI.
+// A golden case names this module ${FAULTY_TOKEN}, with module-path= in the URI.
 #include <dlfcn.h>
 #include <p11-kit/pkcs11.h>
 

@@ -116,7 +116,8 @@ struct CaseRun {
          std::map<std::string, std::string>{{"${DIR}", dir.path.string()},
                                             {"${SOFTHSM}", testsupport::SoftHsmModule()},
                                             {"${SPY}", kSpyModule},
-                                            {"${NO_TMPFILE}", RAVEL_NO_TMPFILE_PATH}}) {
+                                            {"${NO_TMPFILE}", RAVEL_NO_TMPFILE_PATH},
+                                            {"${FAULTY_TOKEN}", RAVEL_FAULTY_MODULE}}) {
       for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
         word.replace(at, name.size(), value);
       }
