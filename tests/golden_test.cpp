@@ -288,13 +288,9 @@ struct CaseRun {
     }
     // The digest covers the image's own length, header words patched.
     const Bytes signedImage = testsupport::PatchedImage(image, info);
-    std::string stored = testsupport::ToHex(Bytes(block.begin() + 0x70, block.begin() + 0x90));
-    std::transform(stored.begin(), stored.end(), stored.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    EXPECT_EQ(
-        testsupport::OpensslSha256(
-            dir, Bytes(signedImage.begin(), signedImage.begin() + static_cast<std::ptrdiff_t>(image.size()))),
-        stored)
+    const Bytes digest = testsupport::FromHex(testsupport::OpensslSha256(
+        dir, Bytes(signedImage.begin(), signedImage.begin() + static_cast<std::ptrdiff_t>(image.size()))));
+    EXPECT_TRUE(digest == Bytes(block.begin() + 0x70, block.begin() + 0x90))
         << hex << ": the stored image digest is not openssl's";
     EXPECT_TRUE(testsupport::OpensslVerify(dir, Bytes(block.begin(), block.begin() + 0x90), At(pem),
                                            Bytes(block.begin() + 0x90, block.begin() + 0xB0),
@@ -337,76 +333,58 @@ struct CaseRun {
   // end-of-file record: the later record wins, as a programmer would write it.
   void Tamper(const std::string& hex, std::uint32_t address, const std::string& out) const {
     const std::uint8_t original = testsupport::ReadHexIndependently(At(hex), address, 1)[0];
-    const auto record = Record;
     std::string text = Text(testsupport::ReadBytes(At(hex)));
     text.insert(
         text.size() - 13,
-        record(0x04, 0,
+        Record(0x04, 0,
                {static_cast<std::uint8_t>(address >> 24U), static_cast<std::uint8_t>(address >> 16U)}) +
-            record(0x00, static_cast<std::uint16_t>(address), {static_cast<std::uint8_t>(original ^ 0x01U)}));
+            Record(0x00, static_cast<std::uint16_t>(address), {static_cast<std::uint8_t>(original ^ 0x01U)}));
     testsupport::WriteBytes(At(out), Bytes(text.begin(), text.end()));
-  }
-
-  void Stdout(const std::string& expected) {
-    // A golden file's name, or the console itself written out in quotes.
-    const bool named = std::all_of(expected.begin(), expected.end(), [](char c) {
-      return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' || c == '_';
-    });
-    if (named) {
-      Golden(expected, last.output, "the console");
-    } else {
-      EXPECT_EQ(last.output, expected);
-    }
-  }
-
-  // Two signed images of the same inputs: equal but for r and s.
-  void SameExceptSignature(const Words& w) const {
-    const std::uint32_t info = Number(w[3]);
-    for (const auto& [start, length] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-             {Number(w[4]), Number(w[5])}, {info, 0x90}, {info + 0xD0, 0x40}}) {
-      EXPECT_TRUE(testsupport::ReadHexIndependently(At(w[1]), start, length) ==
-                  testsupport::ReadHexIndependently(At(w[2]), start, length))
-          << w[1] << " and " << w[2] << " differ at 0x" << std::hex << start;
-    }
-  }
-
-  // A SoftHSM token of the case's own.
-  void Token(const Words& w) {
-    env["SOFTHSM2_CONF"] = testsupport::MakeSoftHsmToken(dir.path.string(), w[1], w[2]);
-  }
-
-  // A key on that token: DER files written to it, or a pair made on it.
-  void TokenKey(const Words& w) const {
-    const std::string tool = "pkcs11-tool --module " + testsupport::SoftHsmModule() + " --token-label " +
-                             w[1] + " --login --pin " + w[2] + " --id " + w[3] + " --label " + w[4];
-    if (w[5].ends_with(".der")) {
-      Tool(tool + " --write-object " + w[5] + " --type privkey");
-      Tool(tool + " --write-object " + w[6] + " --type pubkey");
-    } else {
-      Tool(tool + " --keypairgen --key-type " + w[5] + (w.size() > 6 ? " " + w[6] : ""));
-    }
-  }
-
-  // An independent tool (openssl, pkcs11-tool, srec_cat) making or judging files.
-  void IndependentTool(const Words& w) const {
-    std::string command;
-    for (std::size_t i = 1; i < w.size(); ++i) {
-      command += (i > 1 ? " " : "") + testsupport::Quote(Expand(w[i]));
-    }
-    Tool(command);
-  }
-
-  void Write(const Words& w) const {
-    Bytes content = w[0] == "append" ? testsupport::ReadBytes(At(w[1])) : Bytes();
-    for (std::uint32_t i = 0, times = w.size() > 3 ? Number(w[3]) : 1; i < times; ++i) {
-      content.insert(content.end(), w[2].begin(), w[2].end());
-    }
-    testsupport::WriteBytes(At(w[1]), content);
   }
 
   // One step; returns false when the rest of the case does not apply here.
   bool Step(Words words, int lineNumber);
 };
+
+// Two signed images of the same inputs: equal but for r and s.
+void SameExceptSignature(CaseRun& r, const Words& w) {
+  const std::uint32_t info = Number(w[3]);
+  for (const auto& [start, length] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+           {Number(w[4]), Number(w[5])}, {info, 0x90}, {info + 0xD0, 0x40}}) {
+    EXPECT_TRUE(testsupport::ReadHexIndependently(r.At(w[1]), start, length) ==
+                testsupport::ReadHexIndependently(r.At(w[2]), start, length))
+        << w[1] << " and " << w[2] << " differ at 0x" << std::hex << start;
+  }
+}
+
+// A key on the case's token: DER files written to it, or a pair made on it.
+void TokenKey(CaseRun& r, const Words& w) {
+  const std::string tool = "pkcs11-tool --module " + testsupport::SoftHsmModule() + " --token-label " + w[1] +
+                           " --login --pin " + w[2] + " --id " + w[3] + " --label " + w[4];
+  if (w[5].ends_with(".der")) {
+    r.Tool(tool + " --write-object " + w[5] + " --type privkey");
+    r.Tool(tool + " --write-object " + w[6] + " --type pubkey");
+  } else {
+    r.Tool(tool + " --keypairgen --key-type " + w[5] + (w.size() > 6 ? " " + w[6] : ""));
+  }
+}
+
+void Write(CaseRun& r, const Words& w) {
+  Bytes content = w[0] == "append" ? testsupport::ReadBytes(r.At(w[1])) : Bytes();
+  for (std::uint32_t i = 0, times = w.size() > 3 ? Number(w[3]) : 1; i < times; ++i) {
+    content.insert(content.end(), w[2].begin(), w[2].end());
+  }
+  testsupport::WriteBytes(r.At(w[1]), content);
+}
+
+// stdout-has and stdout-lacks: each text appears in the console, or none does.
+void StdoutHas(CaseRun& r, const Words& w) {
+  const bool has = w[0] == "stdout-has";
+  for (std::size_t i = 1; i < w.size(); ++i) {
+    EXPECT_EQ(r.last.output.find(w[i]) != std::string::npos, has)
+        << w[i] << (has ? " not in:\n" : " in:\n") << r.last.output;
+  }
+}
 
 // The step verbs of a CASE file (tests/cases/README.md describes each).
 using StepFn = void (*)(CaseRun&, const Words&);
@@ -416,8 +394,8 @@ const std::map<std::string, StepFn>& Verbs() {
        [](CaseRun& r, const Words& w) {
          testsupport::WriteBytes(r.At(w[1]), testsupport::PatternImage(Number(w[2]), Number(w[3])));
        }},
-      {"write", [](CaseRun& r, const Words& w) { r.Write(w); }},
-      {"append", [](CaseRun& r, const Words& w) { r.Write(w); }},
+      {"write", Write},
+      {"append", Write},
       {"mkdir", [](CaseRun& r, const Words& w) { fs::create_directories(r.At(w[1])); }},
       {"link", [](CaseRun& r, const Words& w) { fs::create_hard_link(r.At(w[1]), r.At(w[2])); }},
       {"symlink", [](CaseRun& r, const Words& w) { fs::create_symlink(w[1], r.At(w[2])); }},
@@ -469,25 +447,25 @@ const std::map<std::string, StepFn>& Verbs() {
       {"run", [](CaseRun& r, const Words& w) { r.Run(w); }},
       {"status",
        [](CaseRun& r, const Words& w) { EXPECT_EQ(r.last.status, std::stoi(w[1])) << r.last.output; }},
-      {"stdout", [](CaseRun& r, const Words& w) { r.Stdout(w[1]); }},
-      {"stdout-has",
+      {"stdout",  // a golden file's name, or the console itself written out in quotes
        [](CaseRun& r, const Words& w) {
-         for (std::size_t i = 1; i < w.size(); ++i) {
-           EXPECT_NE(r.last.output.find(w[i]), std::string::npos) << w[i] << " not in:\n" << r.last.output;
+         const bool named = std::all_of(w[1].begin(), w[1].end(), [](char c) {
+           return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' || c == '_';
+         });
+         if (named) {
+           r.Golden(w[1], r.last.output, "the console");
+         } else {
+           EXPECT_EQ(r.last.output, w[1]);
          }
        }},
+      {"stdout-has", StdoutHas},
+      {"stdout-lacks", StdoutHas},
       {"json-has",
        [](CaseRun& r, const Words& w) {
          const nlohmann::json::json_pointer pointer(w[1]);
          ASSERT_TRUE(r.lastJson.is_object() && r.lastJson.contains(pointer)) << w[1] << " not in the object";
          const nlohmann::json& value = r.lastJson.at(pointer);
          EXPECT_EQ(value.is_string() ? value.get<std::string>() : value.dump(), w[2]) << w[1];
-       }},
-      {"stdout-lacks",
-       [](CaseRun& r, const Words& w) {
-         for (std::size_t i = 1; i < w.size(); ++i) {
-           EXPECT_EQ(r.last.output.find(w[i]), std::string::npos) << w[i] << " in:\n" << r.last.output;
-         }
        }},
       {"save",
        [](CaseRun& r, const Words& w) {
@@ -525,12 +503,22 @@ const std::map<std::string, StepFn>& Verbs() {
                    std::stoul(w[2], nullptr, 8));
        }},
       {"signed", [](CaseRun& r, const Words& w) { r.Signed(w[1], w[2], Number(w[3]), Number(w[4]), w[5]); }},
-      {"same-except-signature", [](CaseRun& r, const Words& w) { r.SameExceptSignature(w); }},
+      {"same-except-signature", SameExceptSignature},
       {"tamper", [](CaseRun& r, const Words& w) { r.Tamper(w[1], Number(w[2]), w[3]); }},
       {"rerecord", [](CaseRun& r, const Words& w) { r.Rerecord(w[1], Number(w[2]), w[3]); }},
-      {"tool", [](CaseRun& r, const Words& w) { r.IndependentTool(w); }},
-      {"token", [](CaseRun& r, const Words& w) { r.Token(w); }},
-      {"token-key", [](CaseRun& r, const Words& w) { r.TokenKey(w); }},
+      {"tool",  // an independent tool (openssl, pkcs11-tool, srec_cat) making or judging files
+       [](CaseRun& r, const Words& w) {
+         std::string command;
+         for (std::size_t i = 1; i < w.size(); ++i) {
+           command += " " + testsupport::Quote(r.Expand(w[i]));
+         }
+         r.Tool(command);
+       }},
+      {"token",  // a SoftHSM token of the case's own
+       [](CaseRun& r, const Words& w) {
+         r.env["SOFTHSM2_CONF"] = testsupport::MakeSoftHsmToken(r.dir.path.string(), w[1], w[2]);
+       }},
+      {"token-key", TokenKey},
   };
   return kVerbs;
 }

@@ -171,19 +171,6 @@ Bytes ReadWithObjcopy(const std::string& hexPath, std::uint32_t start, std::uint
   return bytes;
 }
 
-// DER INTEGER of a non-negative big-endian number.
-Bytes DerInteger(Bytes value) {
-  while (value.size() > 1 && value[0] == 0) {
-    value.erase(value.begin());
-  }
-  if (value.empty() || (value[0] & 0x80U) != 0) {
-    value.insert(value.begin(), 0);
-  }
-  Bytes der = {0x02, static_cast<std::uint8_t>(value.size())};
-  der.insert(der.end(), value.begin(), value.end());
-  return der;
-}
-
 }  // namespace
 
 Bytes ReadHexIndependently(const std::string& hexPath, std::uint32_t start, std::uint32_t length) {
@@ -193,16 +180,15 @@ Bytes ReadHexIndependently(const std::string& hexPath, std::uint32_t start, std:
 
 bool OpensslVerify(const TempDir& dir, const Bytes& message, const std::string& publicPem, const Bytes& r,
                    const Bytes& s) {
-  Bytes body = DerInteger(r);
-  const Bytes sInteger = DerInteger(s);
-  body.insert(body.end(), sInteger.begin(), sInteger.end());
-  Bytes signature = {0x30, static_cast<std::uint8_t>(body.size())};
-  signature.insert(signature.end(), body.begin(), body.end());
-  WriteBytes(dir.File("openssl.sig"), signature);
+  // openssl itself encodes r and s as the DER signature it checks.
+  const std::string conf =
+      "asn1=SEQUENCE:sig\n[sig]\nr=INTEGER:0x" + ToHex(r) + "\ns=INTEGER:0x" + ToHex(s) + "\n";
+  WriteBytes(dir.File("openssl.cnf"), Bytes(conf.begin(), conf.end()));
   WriteBytes(dir.File("openssl.msg"), message);
-  const CommandResult result =
-      RunCommand("openssl dgst -sha256 -verify " + Quote(publicPem) + " -signature " +
-                 Quote(dir.File("openssl.sig")) + " " + Quote(dir.File("openssl.msg")) + " 2>&1");
+  const CommandResult result = RunCommand(
+      "openssl asn1parse -noout -genconf " + Quote(dir.File("openssl.cnf")) + " -out " +
+      Quote(dir.File("openssl.sig")) + " && openssl dgst -sha256 -verify " + Quote(publicPem) +
+      " -signature " + Quote(dir.File("openssl.sig")) + " " + Quote(dir.File("openssl.msg")) + " 2>&1");
   return result.status == 0 && result.output.find("Verified OK") != std::string::npos;
 }
 
