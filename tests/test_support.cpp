@@ -199,26 +199,25 @@ std::string OpensslSha256(const TempDir& dir, const Bytes& data) {
 
 namespace {
 
-const std::string kSoftHsmScript = std::string(RAVEL_SOURCE_DIR) + "/tests/softhsm_token.sh";
+// A command run with tests/softhsm_token.sh sourced.
+CommandResult SoftHsm(const std::string& command) {
+  return RunCommand("bash -c " +
+                    Quote("source " + Quote(RAVEL_SOURCE_DIR "/tests/softhsm_token.sh") + " && " + command) +
+                    " 2>&1");
+}
 
 }  // namespace
 
 const std::string& SoftHsmModule() {
-  static const std::string kModule = [] {
-    std::string module = RunCommand(Quote(kSoftHsmScript) + " module").output;
-    while (!module.empty() && module.back() == '\n') {
-      module.pop_back();
-    }
-    return module;
-  }();
+  static const std::string kModule = SoftHsm("printf %s \"$softhsm_module\"").output;
   return kModule;
 }
 
 std::string MakeSoftHsmToken(const std::string& folder, const std::string& label, const std::string& pin) {
-  const CommandResult result = RunCommand(Quote(kSoftHsmScript) + " token " + Quote(folder) + " " +
-                                          Quote(label) + " " + Quote(pin) + " 2>&1");
+  const CommandResult result =
+      SoftHsm("softhsm_empty_token " + Quote(folder) + " " + Quote(label) + " " + Quote(pin));
   if (result.status != 0) {
-    throw std::runtime_error("softhsm_token.sh failed: " + result.output);
+    throw std::runtime_error("softhsm_empty_token failed: " + result.output);
   }
   return folder + "/softhsm2.conf";
 }
