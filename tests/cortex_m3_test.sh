@@ -56,6 +56,11 @@ boots() {  # <hex> <info file>: the first stage starts it, and Ravelverify agree
 build() {  # <folder> <log>: builds, the log kept
   cmake --build "$1" -j2 >"$2" 2>&1 || { cat "$2"; fail "build of $1"; }
 }
+refused() {  # <reason> [cmake options]: configuring fails, saying why in refused.log
+  ! configure "$work/refused" "${@:2}" >"$work/refused.log" 2>&1 || fail "configured with ${*:2}"
+  says "$work/refused.log" "$1" || { cat "$work/refused.log"; fail "no reason for refusing ${*:2}"; }
+  rm -rf "$work/refused"
+}
 
 example=$work/example
 configure "$example" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; fail "configure"; }
@@ -146,10 +151,7 @@ build "$work/shm" "$work/shm.log"
 # An output that is an input would delete it: refused when configuring, also through a link.
 ln -s "$work/rotated.txt" "$work/link-to-key.txt"
 for output in "$work/rotated.txt" "$work/link-to-key.txt" app.elf; do
-  ! configure "$work/over" -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" -DRAVEL_EXAMPLE_OUTPUT="$output" \
-    >"$work/over.log" 2>&1 || fail "OUTPUT $output was taken"
-  says "$work/over.log" "the signed image needs a file of its own" || { cat "$work/over.log"; fail "no reason for $output"; }
-  rm -rf "$work/over"
+  refused "the signed image needs a file of its own" -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" -DRAVEL_EXAMPLE_OUTPUT="$output"
 done
 [ -f "$work/rotated.txt" ] || fail "the information file is gone"
 
@@ -166,8 +168,7 @@ status=0
 
 # The published example key is refused, unless RAVELSIGN_ALLOW_EXAMPLE_KEY is set; then it is warned about.
 cp "$source/examples/sample_info.txt" "$work/sample.txt"
-! configure "$work/sample" -DRAVEL_EXAMPLE_INFO_FILE="$work/sample.txt" >"$work/sample.log" 2>&1 || fail "example key taken"
-says "$work/sample.log" 'holds the published example key' || { cat "$work/sample.log"; fail "no reason given"; }
+refused 'holds the published example key' -DRAVEL_EXAMPLE_INFO_FILE="$work/sample.txt"
 configure "$work/sample" -DRAVEL_EXAMPLE_INFO_FILE="$work/sample.txt" -DRAVELSIGN_ALLOW_EXAMPLE_KEY=ON \
   >"$work/sample.log" 2>&1 || { cat "$work/sample.log"; fail "RAVELSIGN_ALLOW_EXAMPLE_KEY did not allow the key"; }
 says "$work/sample.log" 'signing with the published example key' || fail "no warning about the example key"
@@ -175,9 +176,7 @@ says "$work/sample.log" 'signing with the published example key' || fail "no war
 tr '\n' '\r' <"$source/examples/sample_info.txt" >"$work/sample-cr.txt"
 sed 's/^PRIVATE_KEY = /PRIVATE_KEY/; /^PUBLIC_KEY/d' "$source/examples/sample_info.txt" >"$work/sample-joined.txt"
 for shape in cr joined; do
-  ! configure "$work/sample-$shape" -DRAVEL_EXAMPLE_INFO_FILE="$work/sample-$shape.txt" >"$work/sample.log" 2>&1 ||
-    fail "the example key was taken from the $shape file"
-  says "$work/sample.log" 'holds the published example key' || { cat "$work/sample.log"; fail "no reason given"; }
+  refused 'holds the published example key' -DRAVEL_EXAMPLE_INFO_FILE="$work/sample-$shape.txt"
 done
 # A key in a PKCS#11 token (SoftHSM) signs through ravelsign_hsm_sign_image,
 # the PIN from the build's environment; the image it signs boots.
@@ -188,11 +187,8 @@ printf 'CODE_EXE_ADDR = 0x00010000\nINFO_ADDR = 0x00020000\n' >>"$work/token.txt
 # A PIN in the URI is refused however it is spaced, cased or percent-encoded, and not shown.
 for query in "pin-value=918273" "PIN-VALUE=918273" "pin-value = 918273" "pin%2Dvalue=918273" \
              "%2570in-value=918273" "pin-%0Avalue=918273"; do
-  ! configure "$work/token" -DRAVEL_EXAMPLE_INFO_FILE="$work/token.txt" \
-    -DRAVEL_EXAMPLE_PKCS11_URI="$uri?$query" >"$work/token.log" 2>&1 || fail "a PIN in the URI was taken: $query"
-  says "$work/token.log" 'no pin-value in the URI' || { cat "$work/token.log"; fail "no reason for refusing $query"; }
-  ! grep -q 918273 "$work/token.log" || fail "the refusal of $query shows the PIN"
-  rm -rf "$work/token"
+  refused 'no pin-value in the URI' -DRAVEL_EXAMPLE_INFO_FILE="$work/token.txt" -DRAVEL_EXAMPLE_PKCS11_URI="$uri?$query"
+  ! grep -q 918273 "$work/refused.log" || fail "the refusal of $query shows the PIN"
 done
 unset RAVELHSM_PIN
 configure "$work/token" -DRAVEL_EXAMPLE_INFO_FILE="$work/token.txt" -DRAVEL_EXAMPLE_PKCS11_URI="$uri" \

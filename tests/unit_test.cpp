@@ -109,9 +109,6 @@ TEST(Signing, ReproducesPublishedSignaturesForAGivenK) {
     const Signature result = Sign(vector.k, vector.digest);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.r + result.s, std::string(vector.r) + vector.s);
-    EXPECT_EQ(result.output, std::string("random_k_hex: [") + vector.k +
-                                 "]\nECDSA sign success.\nECDSA verify OK.\nr = [" + vector.r + "]\ns = [" +
-                                 vector.s + "]\n");
   }
 }
 
@@ -165,7 +162,8 @@ TEST(Nonce, FixedKSourceHandsOutTheNonceBytesFirst) {
 }
 
 // What the signature depends on in mbed TLS, pinned so that the 2.28 and
-// 3.6 builds give the same console and the same files.
+// 3.6 builds give the same console and the same files. (The sign-key-problems
+// case shows an empty key, a trailing space, a stray character and a '-'.)
 TEST(LibrarySeries, ReadsKeyTextsInRadix16AsTheSignerAlwaysHas) {
   struct Case {
     const char* text;
@@ -174,11 +172,7 @@ TEST(LibrarySeries, ReadsKeyTextsInRadix16AsTheSignerAlwaysHas) {
     const char* value;  // as the library prints it, "" for 0
   };
   const Case kCases[] = {
-      {"", true, false, ""},          // empty: 0
       {"0a1B", true, false, "0A1B"},  // a leading zero nibble stays, in a whole byte
-      {"12 ", false, false, ""},      // a trailing space: nothing after it, so 0
-      {"12G34", false, false, "34"},  // the digits after the stray character
-      {"-5", true, true, "-05"},      // a leading '-' makes it negative
       {"-0", true, false, ""},        // minus zero is zero
       {"5-3", false, false, "03"},    // a '-' inside is a stray character
       {"--5", false, false, "05"},    // so is a second '-'
@@ -258,68 +252,35 @@ TEST(Pkcs11, ReadsTheEcPointWrappedInDerOrBare) {
   }
 }
 
-// Each row: a URI and what the reading gives for it.
-void ExpectUriRows(std::string (*read)(std::string_view),
-                   std::initializer_list<std::pair<const char*, const char*>> rows) {
-  for (const auto& [uri, expected] : rows) {
-    EXPECT_EQ(read(uri), expected) << uri;
-  }
-}
-
 // A PIN in a URI is never printed, however its name is spelt, and however
 // p11-kit would split its value; what is not a PIN is printed as given.
 // (The hsm-token case shows it cased, spaced, encoded and given twice.)
 TEST(Pkcs11, PrintsAUriWithoutItsPin) {
-  ExpectUriRows(
-      PrintableUri,
-      {
-          {"pkcs11:object=boot?pin-value=1234", "pkcs11:object=boot?pin-value=***"},
-          {"pkcs11:object=boot?pin%2dvalu%65=1234", "pkcs11:object=boot?pin%2dvalu%65=***"},
-          {"pkcs11:object=boot?pin value=1234", "pkcs11:object=boot?pin value=***"},
-          {"pkcs11:object=boot?pin_value=1234", "pkcs11:object=boot?pin_value=***"},
-          {"pkcs11:object=boot?pi\nn-value=1234", "pkcs11:object=boot?pi\nn-value=***"},
-          {"pkcs11:object=boot?pin-value1234", "pkcs11:object=boot?pin-value=***"},
-          {"pkcs11:pin-value=1234;object=boot", "pkcs11:pin-value=***"},
-          {"pkcs11:token=%zz?module-name=x;pin-value=1234", "pkcs11:token=%zz?module-name=x;pin-value=***"},
-          {"pkcs11:object=boot?pin-value=12&34&module-name=x", "pkcs11:object=boot?pin-value=***"},
-          {"pkcs11:object=pin-value;id=%01?pin-source=file:pin.txt",
-           "pkcs11:object=pin-value;id=%01?pin-source=file:pin.txt"},
-          {"pkcs11:object=pinvalue?module-name=softhsm2", "pkcs11:object=pinvalue?module-name=softhsm2"},
-      });
+  const std::pair<const char*, const char*> kCases[] = {
+      {"pkcs11:object=boot?pin-value=1234", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:object=boot?pin%2dvalu%65=1234", "pkcs11:object=boot?pin%2dvalu%65=***"},
+      {"pkcs11:object=boot?pin value=1234", "pkcs11:object=boot?pin value=***"},
+      {"pkcs11:object=boot?pin_value=1234", "pkcs11:object=boot?pin_value=***"},
+      {"pkcs11:object=boot?pi\nn-value=1234", "pkcs11:object=boot?pi\nn-value=***"},
+      {"pkcs11:object=boot?pin-value1234", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:pin-value=1234;object=boot", "pkcs11:pin-value=***"},
+      {"pkcs11:token=%zz?module-name=x;pin-value=1234", "pkcs11:token=%zz?module-name=x;pin-value=***"},
+      {"pkcs11:object=boot?pin-value=12&34&module-name=x", "pkcs11:object=boot?pin-value=***"},
+      {"pkcs11:object=pin-value;id=%01?pin-source=file:pin.txt",
+       "pkcs11:object=pin-value;id=%01?pin-source=file:pin.txt"},
+      {"pkcs11:object=pinvalue?module-name=softhsm2", "pkcs11:object=pinvalue?module-name=softhsm2"},
+  };
+  for (const auto& [uri, printed] : kCases) {
+    EXPECT_EQ(PrintableUri(uri), printed) << uri;
+  }
 }
 
-// p11-kit keeps the last of an attribute given twice: refused, with the
-// names compared as p11-kit reads them (its dropped whitespace, its older
-// spellings, path split at ';' and query at '&'). The hsm-token case
-// shows the plain repetitions and the spaces.
-TEST(Pkcs11, FindsAnAttributeGivenTwiceAsP11KitReadsIt) {
-  ExpectUriRows(RepeatedUriAttribute,
-                {
-                    {"pkcs11:object=boot;\r\vobject=other", "object"},
-                    {"PKCS11:object=boot;OBJECT=other", "object"},
-                    {" pkcs11:token=a;object=boot;token=b", "token"},
-                    {"pkcs11:type=private;object-type=public", "type"},
-                    {"pkcs11:object=boot?pin-source=a&pinfile=b", "pin-source"},
-                    {"pkcs11:pin-value=1?pin-value=2", "pin-value"},
-                    {"pkcs11:object=boot?module-name=a&module-name=b", "module-name"},
-                    {"pkcs11:token=a;object=boot;id=%01?module-name=b&pin-source=c", ""},
-                    {"pkcs11:object=a&object=b", ""},                // one label, "a&object=b"
-                    {"pkcs11:object=a?module-name=b;object=c", ""},  // one module name, "b;object=c"
-                    {"pkcs11:object=a;;", ""},
-                });
-}
-
-// p11-kit stops reading the path at an empty attribute: what follows it
-// would select nothing, and is refused by name.
-TEST(Pkcs11, FindsTheAttributesP11KitSkipsAfterAnEmptyOne) {
-  ExpectUriRows(AttributeAfterEmpty, {
-                                         {"pkcs11:object=boot; ;id=%02", "id"},
-                                         {"pkcs11:;object=boot", "object"},
-                                         {"pkcs11:token=a;;;object=boot;id=%02", "object"},
-                                         {"pkcs11:object=boot;id=%02;", ""},
-                                         {"pkcs11:object=boot;;", ""},
-                                         {"pkcs11:object=boot?pin-value=1&module-name=b", ""},
-                                     });
+// Where p11-kit refuses a URI before these readings are seen (an upper-case
+// scheme, empty attributes in a row), they still read it as p11-kit would;
+// the hsm-token case shows every other reading end to end.
+TEST(Pkcs11, FindsARepeatedOrSkippedAttributeAsP11KitReadsIt) {
+  EXPECT_EQ(RepeatedUriAttribute("PKCS11:object=boot;OBJECT=other"), "object");
+  EXPECT_EQ(AttributeAfterEmpty("pkcs11:token=a;;;object=boot;id=%02"), "object");
 }
 
 // Ctrl-C at the PIN prompt ends the run, but not with the terminal's echo
