@@ -10,7 +10,9 @@
 # image (CMAKE_OBJCOPY -O binary), which is signed into Intel HEX (Ravelsign,
 # or Ravelhsm sign with a key in a PKCS#11 token) and checked as the device
 # will check it (Ravelverify). It is made again whenever the ELF, the
-# information file or a tool changes, or when it is missing. A check that
+# information file or a tool changes, or when it is missing; the information
+# file and the tools are compared by content (a small step that runs on every
+# build), so a key moved in with an older time re-signs too. A check that
 # fails fails the build: Ravelsign reports a failed signature but exits with
 # 0, so the check is what stops a broken image. The file is made in a folder
 # beside the output (<hex>.unverified) and renamed to its own name only once
@@ -28,7 +30,7 @@
 # ravelsign_export_key() makes a C header with the information file's
 # public key as a device stores it (Ravelinfo export --format c), for a
 # first stage's sources; it is made again when the information file or
-# Ravelinfo changes. List the header among the first stage's sources.
+# Ravelinfo changes, by content as above. List the header among the first stage's sources.
 #
 # The key of examples/sample_info.txt is published: a device that trusts it
 # trusts everyone. Signing with it is refused unless RAVELSIGN_ALLOW_EXAMPLE_KEY
@@ -40,6 +42,26 @@ set(_RAVELSIGN_EXAMPLE_PUBLIC_KEY
     "PUBLIC_KEY_2 = 7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299\n")
 string(CONCAT _RAVELSIGN_EXAMPLE_PUBLIC_KEY ${_RAVELSIGN_EXAMPLE_PUBLIC_KEY})
 set(_RAVELSIGN_SIGN_STEP "${CMAKE_CURRENT_LIST_DIR}/RavelsignSignStep.cmake")
+set(_RAVELSIGN_INPUTS_STAMP "${CMAKE_CURRENT_LIST_DIR}/RavelsignInputsStamp.cmake")
+
+# A target, run on every build, that keeps a stamp of the contents of the
+# files after `name`, touched only when one changed; its path into `result`.
+# Make and Ninja compare times alone: a key moved in with an older time
+# would otherwise keep the image signed, and the first stage built, with the
+# old key.
+function(_ravelsign_inputs_stamp name result)
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${name}.inputs")
+  get_property(multi GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+  if(multi)
+    set(stamp "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/$<CONFIG>/${name}.inputs")
+  endif()
+  add_custom_target(${name}
+    COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_STAMP=${stamp}" -P "${_RAVELSIGN_INPUTS_STAMP}" -- ${ARGN}
+    BYPRODUCTS "${stamp}"
+    COMMENT "Looking for changed contents in ${ARGV2} and the tools"
+    VERBATIM)
+  set(${result} "${stamp}" PARENT_SCOPE)
+endfunction()
 
 # The paths a path with $<CONFIG> in it stands for, one per configuration.
 function(_ravelsign_config_paths path result)
@@ -159,13 +181,15 @@ endfunction()
 
 # The build step that makes the signed file, and the target that builds it by default.
 function(_ravelsign_add_step target info output signer)
+  _ravelsign_inputs_stamp(${target}_signing_inputs stamp "${info}" "$<TARGET_FILE:${signer}>"
+                          "$<TARGET_FILE:Ravelsign::Ravelverify>")
   add_custom_command(OUTPUT "${output}"
     COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_TARGET_FILE=$<TARGET_FILE:${target}>"
             "-DRAVELSIGN_OBJCOPY=${CMAKE_OBJCOPY}" "-DRAVELSIGN_SIGNER=$<TARGET_FILE:${signer}>"
             "-DRAVELSIGN_VERIFIER=$<TARGET_FILE:Ravelsign::Ravelverify>" "-DRAVELSIGN_INFO_FILE=${info}"
             "-DRAVELSIGN_OUTPUT=${output}" ${ARGN} -P "${_RAVELSIGN_SIGN_STEP}"
     DEPENDS ${target} "$<TARGET_FILE:${target}>" "${info}" "$<TARGET_FILE:${signer}>"
-            "$<TARGET_FILE:Ravelsign::Ravelverify>" "${_RAVELSIGN_SIGN_STEP}"
+            "$<TARGET_FILE:Ravelsign::Ravelverify>" "${_RAVELSIGN_SIGN_STEP}" "${stamp}"
     COMMENT "Signing ${target} into ${output}"
     VERBATIM)
   add_custom_target(${target}_signed ALL DEPENDS "${output}")
@@ -230,9 +254,12 @@ function(ravelsign_export_key info header)
   # A device that trusts the published key trusts everyone.
   _ravelsign_refuse_example_key("ravelsign_export_key(${info})" "${info}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
+  string(SHA256 name "${header}")
+  string(SUBSTRING "${name}" 0 12 name)
+  _ravelsign_inputs_stamp(ravelsign_key_inputs_${name} stamp "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>")
   add_custom_command(OUTPUT "${header}"
     COMMAND Ravelsign::Ravelinfo export --format c "${info}" "${header}"
-    DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>"
+    DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>" "${stamp}"
     COMMENT "Exporting the public key of ${info} into ${header}"
     VERBATIM)
 endfunction()
