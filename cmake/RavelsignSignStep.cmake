@@ -18,6 +18,20 @@
 # from the log, every other line is shown as the tool printed it.
 cmake_minimum_required(VERSION 3.25)
 
+# An output that is a symbolic link is written where the link points, as a
+# program writing to that name would (a link into a deploy folder, say):
+# renaming over the link would leave its target holding the old image.
+foreach(hop RANGE 40)
+  if(NOT IS_SYMLINK "${RAVELSIGN_OUTPUT}")
+    break()
+  endif()
+  file(READ_SYMLINK "${RAVELSIGN_OUTPUT}" target)
+  if(NOT IS_ABSOLUTE "${target}")
+    get_filename_component(folder "${RAVELSIGN_OUTPUT}" DIRECTORY)
+    set(target "${folder}/${target}")
+  endif()
+  set(RAVELSIGN_OUTPUT "${target}")
+endforeach()
 set(stage "${RAVELSIGN_OUTPUT}.unverified")
 set(withheld "[withheld from the build log]")
 

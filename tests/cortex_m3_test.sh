@@ -98,6 +98,19 @@ build "$example" "$work/again.log"
 touch "$work/prefix/bin/Ravelsign"
 build "$example" "$work/new-tool.log"
 grep -q 'Signing app' "$work/new-tool.log" || fail "a new Ravelsign did not re-sign"
+# An output that is a link into a deploy folder: the image lands where it
+# points and the link stays, so the deploy folder never keeps an old image.
+mkdir "$work/deploy"
+cp "$work/old.hex" "$work/deploy/fw.hex"
+touch -d '1 day ago' "$work/deploy/fw.hex"
+rm "$example/app_SBoot.hex"
+ln -s ../deploy/fw.hex "$example/app_SBoot.hex"
+build "$example" "$work/link.log"
+[ -L "$example/app_SBoot.hex" ] || fail "the output's link was replaced by a file"
+"$work/prefix/bin/Ravelverify" "$example/keys.txt" "$work/deploy/fw.hex" >/dev/null || fail "the link's target holds no good image"
+[ "$(ls "$work/deploy")" = fw.hex ] || fail "the deploy folder holds more than the image"
+rm "$example/app_SBoot.hex"
+build "$example" "$work/remade.log"
 
 # Information files that read oddly: the first stage trusts the key that
 # Ravelinfo export reads, Ravelsign signs with it, and the image boots.
