@@ -18,7 +18,8 @@
 # beside the output (<hex>.unverified) and renamed to its own name only once
 # the check accepts it; a failed build leaves neither. The lines of the
 # signer's console that echo the private key or the nonce are withheld from
-# the build log.
+# the build log. An information file that fixes the nonce (RANDOM_K) fails
+# the build: two images signed with one nonce give the private key.
 #
 # The output's path is the target property RAVELSIGN_SIGNED_HEX. A relative
 # INFO_FILE is taken from the calling CMakeLists.txt's folder, a relative

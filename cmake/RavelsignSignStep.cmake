@@ -34,6 +34,8 @@ foreach(hop RANGE 40)
 endforeach()
 set(stage "${RAVELSIGN_OUTPUT}.unverified")
 set(withheld "[withheld from the build log]")
+# The console lines that echo a secret.
+set(secret_lines "^(PRIVATE_KEY: |RANDOM K: |random_k_hex: )")
 
 # The console of one tool, without the lines that echo a secret.
 function(ravelsign_show console)
@@ -48,7 +50,7 @@ function(ravelsign_show console)
       math(EXPR end "${end} + 1")
       string(SUBSTRING "${console}" ${end} -1 console)
     endif()
-    if(line MATCHES "^(PRIVATE_KEY: |RANDOM K: |random_k_hex: )")
+    if(line MATCHES "${secret_lines}")
       set(line "${CMAKE_MATCH_1}${withheld}")
     endif()
     string(APPEND shown "${line}\n")
@@ -108,6 +110,18 @@ else()
                   RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
 endif()
 get_filename_component(signer "${RAVELSIGN_SIGNER}" NAME_WE)
+# A RANDOM_K line fixes the nonce, so every image this build signs shares
+# one: two of its signatures give the private key. The signer echoes the
+# line as it read it (an empty one leaves the nonce random). Such a run
+# fails, and its signature is withheld too: two failed builds' logs, with
+# r, s and the digest, would give the key as surely.
+if(console MATCHES "(^|\n)RANDOM K: \\[[^]]")
+  set(secret_lines "^(PRIVATE_KEY: |RANDOM K: |random_k_hex: |r = |s = )")
+  ravelsign_show("${console}")
+  string(CONCAT why "${RAVELSIGN_INFO_FILE} fixes the nonce with RANDOM_K, and two images signed with one "
+                    "nonce give the private key: remove the RANDOM_K line")
+  ravelsign_fail(1 "${why}")
+endif()
 ravelsign_ran("${signer}" "${status}" "${console}")
 execute_process(COMMAND "${RAVELSIGN_VERIFIER}" "${RAVELSIGN_INFO_FILE}" "${stage}/unverified_SBoot.hex"
                 RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)

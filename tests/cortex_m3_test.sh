@@ -71,7 +71,7 @@ grep -E '^[0-9]+: (ok|boot)' "$work/table.log"
 build "$example" "$work/again.log"
 ! grep -q 'Signing app\|Exporting' "$work/again.log" || fail "an unchanged tree was signed again"
 cp "$example/app_SBoot.hex" "$work/old.hex"
-new_key "$work/rotated.txt" "$(nonce)"
+new_key "$work/rotated.txt"
 cat "$work/rotated.txt" >"$example/keys.txt"
 build "$example" "$work/rotated.log"
 grep -q 'Exporting the public key' "$work/rotated.log" || fail "a new key did not rebuild the first stage"
@@ -83,7 +83,7 @@ boots "$example/app_SBoot.hex" "$example/keys.txt"
 # restored backup): Make and Ninja compare times alone, yet it re-signs and
 # re-exports, and the new image boots.
 cp "$example/app_SBoot.hex" "$work/old.hex"
-new_key "$work/older.txt" "$(nonce)"
+new_key "$work/older.txt"
 touch -d '1 hour ago' "$work/older.txt"
 mv "$work/older.txt" "$example/keys.txt"
 build "$example" "$work/older.log"
@@ -126,22 +126,29 @@ for shape in cr joined twice; do
   echo "ok    the information file $shape: exported, signed and booted with one key"
 done
 
-# A signature that does not verify (another key's public lines) fails the
-# build with Make and with Ninja; the log says why, and shows no secret; no
-# signed file and no unverified one is left.
-new_key "$work/mismatch.txt" "$(nonce)"
+# What fails the build, with Make and with Ninja: a signature that does not
+# verify (another key's public lines), and a nonce fixed by RANDOM_K (every
+# image signed with it shares the nonce, and two give the private key). The
+# log says why and shows no secret; no signed file and no unverified one is left.
+new_key "$work/mismatch.txt"
 sed -n 's/^PUBLIC_KEY/&/p' "$work/key-b.txt" >"$work/b-public.txt"
 sed -i '/^PUBLIC_KEY/d' "$work/mismatch.txt"
 cat "$work/b-public.txt" >>"$work/mismatch.txt"
+new_key "$work/fixed-nonce.txt" "$(nonce)"
 for generator in "Unix Makefiles" Ninja; do
-  folder=$work/mismatch-${generator%% *}
-  configure "$folder" -G "$generator" -DRAVEL_EXAMPLE_INFO_FILE="$work/mismatch.txt" >/dev/null 2>&1 ||
-    fail "configure with mismatch.txt"
-  ! cmake --build "$folder" --target app_signed >"$work/mismatch.log" 2>&1 || fail "a failed check did not fail the build"
-  grep -q 'ECDSA verify failed!' "$work/mismatch.log" || fail "the failed build does not show why"
-  no_secret_in "$work/mismatch.log" "$work/mismatch.txt"
-  ! compgen -G "$folder/*SBoot*" >/dev/null || fail "a failed build left a signed or unverified file"
+  for failing in "mismatch.txt:4. ECDSA P-256 signature .*: FAILED" "fixed-nonce.txt:fixes the nonce with RANDOM_K"; do
+    info=$work/${failing%%:*}
+    folder=$work/failing-${generator%% *}
+    rm -rf "$folder"
+    configure "$folder" -G "$generator" -DRAVEL_EXAMPLE_INFO_FILE="$info" >/dev/null 2>&1 || fail "configure with $info"
+    ! cmake --build "$folder" --target app_signed >"$work/failing.log" 2>&1 || fail "$info did not fail the build"
+    says "$work/failing.log" "${failing#*:}" || { cat "$work/failing.log"; fail "the failed build with $info does not say why"; }
+    no_secret_in "$work/failing.log" "$info"
+    ! compgen -G "$folder/*SBoot*" >/dev/null || fail "a failed build left a signed or unverified file"
+  done
 done
+grep -q '^RANDOM K: \[withheld from the build log\]$' "$work/failing.log" || fail "no word that the fixed nonce was withheld"
+! grep -q '^[rs] = \[[0-9A-F]' "$work/failing.log" || fail "the signature made with a fixed nonce is in the log"
 # A good build with Ninja shows no secret either, and a second build does nothing.
 configure "$work/ninja" -G Ninja -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" >/dev/null 2>&1 || fail "configure with Ninja"
 build "$work/ninja" "$work/ninja.log"
