@@ -37,11 +37,8 @@
 # trusts everyone. Signing with it is refused unless RAVELSIGN_ALLOW_EXAMPLE_KEY
 # is set, and then it is warned about.
 
-# The published key as Ravelinfo prints it.
-set(_RAVELSIGN_EXAMPLE_PUBLIC_KEY
-    "PUBLIC_KEY_1 = 60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6\n"
-    "PUBLIC_KEY_2 = 7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299\n")
-string(CONCAT _RAVELSIGN_EXAMPLE_PUBLIC_KEY ${_RAVELSIGN_EXAMPLE_PUBLIC_KEY})
+include("${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
+set(_RAVELSIGN_EXAMPLE_KEY "${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
 set(_RAVELSIGN_SIGN_STEP "${CMAKE_CURRENT_LIST_DIR}/RavelsignSignStep.cmake")
 set(_RAVELSIGN_INPUTS_STAMP "${CMAKE_CURRENT_LIST_DIR}/RavelsignInputsStamp.cmake")
 
@@ -147,50 +144,37 @@ macro(_ravelsign_prepare function target)
   _ravelsign_refuse_output_over("${function}(${target})" "${output}" "${info}" "information file")
   cmake_language(EVAL CODE "cmake_language(DEFER CALL _ravelsign_refuse_output_over_target
                             [[${function}(${target})]] [[${target}]] [[${output}]])")
-  _ravelsign_refuse_example_key("${function}(${target})" "${info}")
+  _ravelsign_check_example_key("${function}(${target})" "${info}")
   # Edits to the information file configure again, so the key is checked again.
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
 endmacro()
 
-# Asks Ravelinfo which public key the file holds, as every tool reads it,
-# and compares that with the published one.
-function(_ravelsign_refuse_example_key where info)
+# The published-key check when configuring; the build steps check again.
+function(_ravelsign_check_example_key where info)
   get_target_property(ravelinfo Ravelsign::Ravelinfo IMPORTED_LOCATION)
-  set(pem "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/ravelsign-key-check.pem")
   file(MAKE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles")
-  execute_process(COMMAND "${ravelinfo}" export "${info}" "${pem}" RESULT_VARIABLE status
-                  OUTPUT_VARIABLE key ERROR_VARIABLE key)
-  file(REMOVE "${pem}")
-  # Without a public key no image passes the build's check; say so now.
-  if(NOT status EQUAL 0)
-    message(WARNING "${where}: Ravelinfo export finds no usable public key in ${info}, so the build's check "
-                    "will refuse every image:\n${key}")
-    return()
+  _ravelsign_refuse_example_key("${where}" "${ravelinfo}" "${info}"
+                                "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/ravelsign-key-check.pem"
+                                "${RAVELSIGN_ALLOW_EXAMPLE_KEY}" refusal)
+  if(refusal)
+    message(FATAL_ERROR "${refusal}")
   endif()
-  string(FIND "${key}" "${_RAVELSIGN_EXAMPLE_PUBLIC_KEY}" published)
-  if(published EQUAL -1)
-    return()
-  endif()
-  if(NOT RAVELSIGN_ALLOW_EXAMPLE_KEY)
-    message(FATAL_ERROR "${where}: ${info} holds the published example key, which anyone can sign with: "
-                        "make a key of your own with 'Ravelinfo generate', or set "
-                        "RAVELSIGN_ALLOW_EXAMPLE_KEY to sign a test image with it.")
-  endif()
-  message(WARNING "${where}: signing with the published example key (RAVELSIGN_ALLOW_EXAMPLE_KEY is set): "
-                  "a device that trusts this key trusts everyone's images.")
 endfunction()
 
 # The build step that makes the signed file, and the target that builds it by default.
 function(_ravelsign_add_step target info output signer)
   _ravelsign_inputs_stamp(${target}_signing_inputs stamp "${info}" "$<TARGET_FILE:${signer}>"
-                          "$<TARGET_FILE:Ravelsign::Ravelverify>")
+                          "$<TARGET_FILE:Ravelsign::Ravelverify>" "$<TARGET_FILE:Ravelsign::Ravelinfo>")
   add_custom_command(OUTPUT "${output}"
     COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_TARGET_FILE=$<TARGET_FILE:${target}>"
             "-DRAVELSIGN_OBJCOPY=${CMAKE_OBJCOPY}" "-DRAVELSIGN_SIGNER=$<TARGET_FILE:${signer}>"
             "-DRAVELSIGN_VERIFIER=$<TARGET_FILE:Ravelsign::Ravelverify>" "-DRAVELSIGN_INFO_FILE=${info}"
-            "-DRAVELSIGN_OUTPUT=${output}" ${ARGN} -P "${_RAVELSIGN_SIGN_STEP}"
+            "-DRAVELSIGN_OUTPUT=${output}" "-DRAVELSIGN_INFO_TOOL=$<TARGET_FILE:Ravelsign::Ravelinfo>"
+            "-DRAVELSIGN_ALLOW_EXAMPLE_KEY=${RAVELSIGN_ALLOW_EXAMPLE_KEY}" "-DRAVELSIGN_WHERE=${target}_signed"
+            ${ARGN} -P "${_RAVELSIGN_SIGN_STEP}"
     DEPENDS ${target} "$<TARGET_FILE:${target}>" "${info}" "$<TARGET_FILE:${signer}>"
-            "$<TARGET_FILE:Ravelsign::Ravelverify>" "${_RAVELSIGN_SIGN_STEP}" "${stamp}"
+            "$<TARGET_FILE:Ravelsign::Ravelverify>" "$<TARGET_FILE:Ravelsign::Ravelinfo>"
+            "${_RAVELSIGN_SIGN_STEP}" "${_RAVELSIGN_EXAMPLE_KEY}" "${stamp}"
     COMMENT "Signing ${target} into ${output}"
     VERBATIM)
   add_custom_target(${target}_signed ALL DEPENDS "${output}")
@@ -253,14 +237,18 @@ function(ravelsign_export_key info header)
     message(FATAL_ERROR "ravelsign_export_key(${info}): the information file does not exist")
   endif()
   # A device that trusts the published key trusts everyone.
-  _ravelsign_refuse_example_key("ravelsign_export_key(${info})" "${info}")
+  _ravelsign_check_example_key("ravelsign_export_key(${info})" "${info}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
   string(SHA256 name "${header}")
   string(SUBSTRING "${name}" 0 12 name)
   _ravelsign_inputs_stamp(ravelsign_key_inputs_${name} stamp "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>")
   add_custom_command(OUTPUT "${header}"
+    COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_WHERE=ravelsign_export_key(${info})"
+            "-DRAVELSIGN_INFO_TOOL=$<TARGET_FILE:Ravelsign::Ravelinfo>" "-DRAVELSIGN_INFO_FILE=${info}"
+            "-DRAVELSIGN_SCRATCH=${header}.key-check.pem" "-DRAVELSIGN_ALLOW_EXAMPLE_KEY=${RAVELSIGN_ALLOW_EXAMPLE_KEY}"
+            -P "${_RAVELSIGN_EXAMPLE_KEY}"
     COMMAND Ravelsign::Ravelinfo export --format c "${info}" "${header}"
-    DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>" "${stamp}"
+    DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>" "${_RAVELSIGN_EXAMPLE_KEY}" "${stamp}"
     COMMENT "Exporting the public key of ${info} into ${header}"
     VERBATIM)
 endfunction()

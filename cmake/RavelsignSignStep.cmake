@@ -4,7 +4,9 @@
 #   cmake -D RAVELSIGN_<NAME>=<value>... -P RavelsignSignStep.cmake
 # with RAVELSIGN_TARGET_FILE (the ELF), RAVELSIGN_OBJCOPY, RAVELSIGN_SIGNER
 # (Ravelsign, or Ravelhsm with RAVELSIGN_URI), RAVELSIGN_VERIFIER
-# (Ravelverify), RAVELSIGN_INFO_FILE and RAVELSIGN_OUTPUT.
+# (Ravelverify), RAVELSIGN_INFO_FILE, RAVELSIGN_OUTPUT, and for the
+# published-key check RAVELSIGN_INFO_TOOL (Ravelinfo), RAVELSIGN_WHERE and
+# RAVELSIGN_ALLOW_EXAMPLE_KEY.
 #
 # The raw image is signed and checked as the device will check it in a
 # folder beside the output, named so that nothing in it passes for a signed
@@ -96,6 +98,14 @@ endforeach()
 file(REMOVE "${RAVELSIGN_OUTPUT}")
 file(REMOVE_RECURSE "${stage}")
 file(MAKE_DIRECTORY "${stage}")
+# The published key, checked again here: a key moved in with an older time
+# configures nothing again.
+include("${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
+_ravelsign_refuse_example_key("${RAVELSIGN_WHERE}" "${RAVELSIGN_INFO_TOOL}" "${RAVELSIGN_INFO_FILE}"
+                              "${stage}/key-check.pem" "${RAVELSIGN_ALLOW_EXAMPLE_KEY}" refusal)
+if(refusal)
+  ravelsign_fail(1 "${refusal}")
+endif()
 # Ravelsign names its output after the raw image: unverified_SBoot.hex.
 set(raw "${stage}/unverified.bin")
 execute_process(COMMAND "${RAVELSIGN_OBJCOPY}" -O binary "${RAVELSIGN_TARGET_FILE}" "${raw}"

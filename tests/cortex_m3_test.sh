@@ -210,6 +210,19 @@ for shape in cr joined; do
     fail "the example key was taken from the $shape file"
   says "$work/sample.log" 'holds the published example key' || { cat "$work/sample.log"; fail "no reason given"; }
 done
+# The published key moved into a configured build with an older time, which
+# configures nothing again: the build steps refuse it themselves.
+new_key "$work/moved.txt"
+configure "$work/moved" -DRAVEL_EXAMPLE_INFO_FILE="$work/moved.txt" >/dev/null 2>&1 || fail "configure with moved.txt"
+build "$work/moved" "$work/moved.log"
+cp "$source/examples/sample_info.txt" "$work/published.txt"
+touch -d '1 hour ago' "$work/published.txt"
+mv "$work/published.txt" "$work/moved.txt"
+for step in app_signed first_stage; do
+  ! cmake --build "$work/moved" --target "$step" >"$work/moved.log" 2>&1 || fail "$step took the published key"
+  says "$work/moved.log" 'holds the published example key' || { cat "$work/moved.log"; fail "$step gave no reason"; }
+done
+! compgen -G "$work/moved/*SBoot*" >/dev/null || fail "a signed file is left beside the published key"
 # A key in a PKCS#11 token (SoftHSM) signs through ravelsign_hsm_sign_image,
 # the PIN from the build's environment; the image it signs boots.
 softhsm_token "$work" firmware 1234
