@@ -111,10 +111,17 @@ set(raw "${stage}/unverified.bin")
 execute_process(COMMAND "${RAVELSIGN_OBJCOPY}" -O binary "${RAVELSIGN_TARGET_FILE}" "${raw}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
 ravelsign_ran("objcopy" "${status}" "${console}")
-# A URI's ';' stays inside its one quoted argument.
+# A URI's ';' stays inside its one quoted argument. Ravelhsm asks a terminal
+# for a PIN it has no other way to get, but its prompt would go into
+# `console`, unseen, and the build would wait for ever: it gets no terminal
+# and says what is missing.
+set(no_terminal /dev/null)
+if(CMAKE_HOST_WIN32)
+  set(no_terminal NUL)
+endif()
 if(DEFINED RAVELSIGN_URI)
   execute_process(COMMAND "${RAVELSIGN_SIGNER}" sign "${RAVELSIGN_URI}" "${RAVELSIGN_INFO_FILE}" "${raw}"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
+                  INPUT_FILE "${no_terminal}" RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
 else()
   execute_process(COMMAND "${RAVELSIGN_SIGNER}" "${RAVELSIGN_INFO_FILE}" "${raw}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)

@@ -242,6 +242,12 @@ unset RAVELHSM_PIN
 configure "$work/token" -DRAVEL_EXAMPLE_INFO_FILE="$work/token.txt" -DRAVEL_EXAMPLE_PKCS11_URI="$uri" \
   >"$work/token.log" 2>&1 || { cat "$work/token.log"; fail "configure with a token"; }
 says "$work/token.log" 'must come from RAVELHSM_PIN' || fail "no word about the missing PIN"
+# Built from a terminal without a PIN: the step says so at once, never
+# waiting at a prompt that the build log would swallow.
+status=0
+timeout 60 script -qec "cmake --build '$work/token' --target app_signed" /dev/null >"$work/token-tty.log" 2>&1 || status=$?
+[ "$status" != 0 ] && [ "$status" != 124 ] || fail "a build from a terminal without a PIN gave status $status"
+says "$work/token-tty.log" 'No PIN for token <firmware>' || { cat "$work/token-tty.log"; fail "no word about the missing PIN"; }
 RAVELHSM_PIN=1234 cmake --build "$work/token" -j"$(nproc)" >"$work/token-build.log" 2>&1 ||
   { cat "$work/token-build.log"; fail "build signed by the token"; }
 grep -q 'Signed with token <firmware>.' "$work/token-build.log" || fail "the token did not sign"
