@@ -80,13 +80,15 @@ function(_ravelsign_config_paths path result)
 endfunction()
 
 # Refuses an output that resolves to an input: the signing step removes the
-# output first, so it would delete that input, maybe the only copy of a key.
+# output first, and a clean removes every output, so either would delete
+# that input, maybe the only copy of a key.
 function(_ravelsign_refuse_output_over where output input what)
   _ravelsign_config_paths("${output}" outputs)
   _ravelsign_config_paths("${input}" inputs)
   foreach(one IN LISTS outputs)
     if(one IN_LIST inputs)
-      message(FATAL_ERROR "${where}: OUTPUT ${output} is the ${what} ${input}; the signed image needs a file of its own.")
+      message(FATAL_ERROR "${where}: the output ${output} is the ${what} ${input}, which a build or a clean "
+                          "would delete: give the output a file of its own.")
     endif()
   endforeach()
 endfunction()
@@ -236,6 +238,7 @@ function(ravelsign_export_key info header)
   if(NOT EXISTS "${info}")
     message(FATAL_ERROR "ravelsign_export_key(${info}): the information file does not exist")
   endif()
+  _ravelsign_refuse_output_over("ravelsign_export_key(${info})" "${header}" "${info}" "information file")
   # A device that trusts the published key trusts everyone.
   _ravelsign_check_example_key("ravelsign_export_key(${info})" "${info}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")

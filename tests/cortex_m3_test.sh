@@ -179,10 +179,18 @@ ln -s "$work/rotated.txt" "$work/link-to-key.txt"
 for output in "$work/rotated.txt" "$work/link-to-key.txt" app.elf; do
   ! configure "$work/over" -DRAVEL_EXAMPLE_INFO_FILE="$work/rotated.txt" -DRAVEL_EXAMPLE_OUTPUT="$output" \
     >"$work/over.log" 2>&1 || fail "OUTPUT $output was taken"
-  says "$work/over.log" "the signed image needs a file of its own" || { cat "$work/over.log"; fail "no reason for $output"; }
+  says "$work/over.log" "give the output a file of its own" || { cat "$work/over.log"; fail "no reason for $output"; }
   rm -rf "$work/over"
 done
 [ -f "$work/rotated.txt" ] || fail "the information file is gone"
+# So is a key header that is the information file, which a clean would delete.
+mkdir -p "$work/export-over/build"
+printf 'cmake_minimum_required(VERSION 3.25)\nproject(ExportOver LANGUAGES NONE)\nfind_package(Ravelsign CONFIG REQUIRED)\n%s\n' \
+  'ravelsign_export_key(${CMAKE_BINARY_DIR}/keys.txt keys.txt)' >"$work/export-over/CMakeLists.txt"
+new_key "$work/export-over/build/keys.txt"
+! cmake -S "$work/export-over" -B "$work/export-over/build" -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/over.log" 2>&1 ||
+  fail "a key header over the information file was taken"
+says "$work/over.log" "give the output a file of its own" || { cat "$work/over.log"; fail "no reason for the key header"; }
 
 # run-in-qemu.sh takes any path, and a run that judged nothing never reads as a refusal.
 mkdir "$work/a,b"
