@@ -10,9 +10,8 @@ cd "$(dirname "$0")/.."
 pairs=${1:-40}
 scripts/install-deps.sh --bench >/dev/null
 
-library=$(cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DRAVEL_BUILD_TESTS=OFF |
-          sed -n 's/^-- mbed TLS \([0-9.]*\):.*$/\1/p')
-cmake --build build-release -j"$(nproc)" >/dev/null
+library=$(cmake --preset release | sed -n 's/^-- mbed TLS \([0-9.]*\):.*$/\1/p')
+cmake --build --preset release -j"$(nproc)" >/dev/null
 tool=$PWD/build-release/bin/Ravelsign
 verifier=$PWD/build-release/bin/Ravelverify
 

@@ -51,6 +51,8 @@ if(GZIP)
   install(FILES ${_changelog}.gz DESTINATION ${RAVEL_DOC_DIR})
 endif()
 install(FILES examples/sample.bin examples/sample_info.txt DESTINATION ${RAVEL_DOC_DIR}/examples)
+# The JSON Schema of Ravelverify --json, for pipelines that validate what they archive.
+install(FILES share/ravelsign/ravelverify.schema.json DESTINATION ${CMAKE_INSTALL_DATADIR}/ravelsign)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ravelsign)
@@ -73,4 +75,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # the mbed TLS crypto library among them: that release's own package
 # (libmbedcrypto7 on Debian 12, libmbedcrypto16 on Debian 13).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# cpack stamps the package's files and archive members with the build time
+# it finds in its environment. It runs apart from this configure step, and
+# perhaps commits later: the file it reads first takes the time anew.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackReproducible.cmake)
+file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} @ONLY CONTENT [[
+set(RAVEL_SOURCE_DIR "@PROJECT_SOURCE_DIR@")
+include("@PROJECT_SOURCE_DIR@/cmake/SourceDateEpoch.cmake")
+set(ENV{SOURCE_DATE_EPOCH} ${RAVEL_SOURCE_DATE_EPOCH})
+]])
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebMemberModes.cmake)
 include(CPack)

@@ -34,7 +34,7 @@ int PrepareNonce(std::span<std::uint8_t, kNonceBufferSize> nonceBytes, NonceStat
   KeyText& text = InfoSettings.RANDOM_K;
   if (text[0] == '\0') {
     std::array<std::uint8_t, kGeneratedNonceBytes> generated{};
-    if (SystemRandomBytes(generated) != 0) {
+    if (ReplaceableRandomBytes(generated) != 0) {
       WipeSecret(generated);
       std::printf("Random number generation failed!\n");
       return -1;
@@ -62,7 +62,7 @@ int FixedKSource(void* state, unsigned char* out, std::size_t len) {
   }
   // Past the nonce bytes every byte is unpredictable: the library's later
   // draws (a retried k, blinding values) must not be guessable either.
-  if (given < len && SystemRandomBytes(std::span(out + given, len - given)) != 0) {
+  if (given < len && ReplaceableRandomBytes(std::span(out + given, len - given)) != 0) {
     if (nonce != nullptr) {
       nonce->randomFailed = true;
     }

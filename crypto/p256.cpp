@@ -65,5 +65,5 @@ bool PointToBytes(const P256& ec, const mbedtls_ecp_point& point, PublicKeyBytes
 }
 
 int KeyAndBlindingRandom(void* /*state*/, unsigned char* out, std::size_t length) {
-  return SystemRandomBytes(std::span(out, length)) == 0 ? 0 : MBEDTLS_ERR_ECP_RANDOM_FAILED;
+  return ReplaceableRandomBytes(std::span(out, length)) == 0 ? 0 : MBEDTLS_ERR_ECP_RANDOM_FAILED;
 }

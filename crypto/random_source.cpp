@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "crypto/random_source.h"
 
-#include "platform/platform.h"
+#include "platform/os_random.h"
 
 namespace {
 
@@ -9,7 +9,7 @@ RandomSourceFn currentSource = nullptr;
 
 }  // namespace
 
-int SystemRandomBytes(std::span<std::uint8_t> out) {
+int ReplaceableRandomBytes(std::span<std::uint8_t> out) {
   return currentSource != nullptr ? currentSource(out) : OsRandomBytes(out);
 }
 

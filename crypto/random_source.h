@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The random source the signing step draws from: the operating system's
-// (platform/platform.h), or a replacement put in by a test.
+// The random source that every draw of the crypto layer goes through: the
+// operating system's (platform/os_random.h), unless a test has put in its
+// own (a fixed nonce, a failing source).
 #pragma once
 
 #include <cstddef>
@@ -9,9 +10,9 @@
 
 // Fills `out` completely. Returns 0, or -1 when the source failed; the
 // buffer's content must then not be used.
-int SystemRandomBytes(std::span<std::uint8_t> out);
+int ReplaceableRandomBytes(std::span<std::uint8_t> out);
 
-// Test seam: replaces the source behind SystemRandomBytes (nullptr puts the
+// Replaces the source behind ReplaceableRandomBytes (nullptr puts the
 // operating system's back) and returns the one that was in place.
 using RandomSourceFn = int (*)(std::span<std::uint8_t> out);
 RandomSourceFn SetRandomSourceForTesting(RandomSourceFn source);

@@ -81,23 +81,26 @@ void StoreWithin(HexMemory& memory, std::uint32_t address, std::span<const std::
   if (before != runs.end() && RunEnd(*before) > address) {
     next = before;
   }
+  // The offset of `cursor` in `bytes`, below bytes.size(): it fits a size_t
+  // on 32-bit systems too.
+  const auto offsetOf = [address](std::uint64_t at) { return static_cast<std::size_t>(at - address); };
   for (; cursor < end && next != runs.end() && next->first < end; ++next) {
     if (next->first > cursor) {
       const auto gap = static_cast<std::size_t>(next->first - cursor);
       before =
-          StoreInGap(runs, before, static_cast<std::uint32_t>(cursor), bytes.subspan(cursor - address, gap));
+          StoreInGap(runs, before, static_cast<std::uint32_t>(cursor), bytes.subspan(offsetOf(cursor), gap));
       cursor = next->first;
     }
     const std::uint64_t overlapEnd = std::min(end, RunEnd(*next));
     if (overlapEnd > cursor) {
-      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(cursor - address), overlapEnd - cursor,
+      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offsetOf(cursor)), overlapEnd - cursor,
                   next->second.bytes.get() + (cursor - next->first));
       cursor = overlapEnd;
     }
     before = next;
   }
   if (cursor < end) {
-    StoreInGap(runs, before, static_cast<std::uint32_t>(cursor), bytes.subspan(cursor - address));
+    StoreInGap(runs, before, static_cast<std::uint32_t>(cursor), bytes.subspan(offsetOf(cursor)));
   }
 }
 

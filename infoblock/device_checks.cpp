@@ -2,6 +2,7 @@
 #include "infoblock/device_checks.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "core/program_state.h"
@@ -10,107 +11,121 @@
 
 namespace {
 
-const char* Verdict(bool ok) {
-  return ok ? "OK" : "FAILED";
+CheckVerdict Verdict(bool ok) {
+  return ok ? CheckVerdict::Ok : CheckVerdict::Failed;
 }
 
-void PrintHex(std::span<const std::uint8_t> bytes) {
-  for (const std::uint8_t byte : bytes) {
-    std::printf("%02x", byte);
-  }
+CheckVerdict Refuse(std::string& reason, const char* why) {
+  reason = why;
+  return CheckVerdict::Failed;
 }
 
 }  // namespace
 
-bool CheckHeaderWords(const std::optional<HeaderWords>& words, std::uint32_t codeExeAddr,
-                      std::optional<std::uint32_t> expectedInfoAddr) {
-  const auto at = static_cast<std::uint32_t>(codeExeAddr + kHeaderMagicOffset);
-  if (!words) {
-    std::printf("1. Header words at 0x%08X: not all in the file: FAILED\n", at);
-    return false;
-  }
-  const std::uint32_t magic = GetLe32(*words, 0);
-  const std::uint32_t infoAddr = GetLe32(*words, kHeaderInfoAddrOffset - kHeaderMagicOffset);
-  const std::uint32_t zero = GetLe32(*words, kHeaderReservedOffset - kHeaderMagicOffset);
-  const std::uint32_t check = GetLe32(*words, kHeaderCheckOffset - kHeaderMagicOffset);
-  const bool ok = magic == GetLe32(kHeaderMagic, 0) && zero == 0 &&
-                  static_cast<std::uint32_t>(magic + check) == infoAddr &&
-                  (!expectedInfoAddr || *expectedInfoAddr == infoAddr);
-  std::printf("1. Header words at 0x%08X: magic 0x%08X, INFO address 0x%08X", at, magic, infoAddr);
-  if (expectedInfoAddr) {
-    std::printf(" (INFO_ADDR 0x%08X)", *expectedInfoAddr);
-  }
-  std::printf(", zero word 0x%08X, check word 0x%08X: %s\n", zero, check, Verdict(ok));
-  return ok;
+void ResetDeviceChecks(DeviceChecks& checks) {
+  checks.header = {CheckVerdict::NotRun, {}, 0, false, 0, 0, 0, 0, std::nullopt};
+  checks.block = {CheckVerdict::NotRun, {}, std::nullopt, false, 0, 0, 0, 0, 0};
+  checks.image = {CheckVerdict::NotRun, {}, false, {}, {}};
+  checks.signature = {CheckVerdict::NotRun, {}, false, {}};
 }
 
-bool CheckInfoBlockWords(const std::optional<InfoBlockData>& block, std::optional<std::uint32_t> infoAddr,
-                         std::uint32_t codeExeAddr) {
+void CheckHeaderWords(const std::optional<HeaderWords>& words, std::uint32_t codeExeAddr,
+                      std::optional<std::uint32_t> expectedInfoAddr, HeaderWordsCheck& result) {
+  result.at = static_cast<std::uint32_t>(codeExeAddr + kHeaderMagicOffset);
+  result.expectedInfoAddr = expectedInfoAddr;
+  result.present = words.has_value();
+  if (!words) {
+    result.verdict = Refuse(result.reason, "not all in the file");
+    return;
+  }
+  result.magic = GetLe32(*words, 0);
+  result.infoAddr = GetLe32(*words, kHeaderInfoAddrOffset - kHeaderMagicOffset);
+  result.zero = GetLe32(*words, kHeaderReservedOffset - kHeaderMagicOffset);
+  result.checkWord = GetLe32(*words, kHeaderCheckOffset - kHeaderMagicOffset);
+  result.verdict = Verdict(result.magic == GetLe32(kHeaderMagic, 0) && result.zero == 0 &&
+                           static_cast<std::uint32_t>(result.magic + result.checkWord) == result.infoAddr &&
+                           (!expectedInfoAddr || *expectedInfoAddr == result.infoAddr));
+}
+
+void CheckInfoBlockWords(const std::optional<InfoBlockData>& block, std::optional<std::uint32_t> infoAddr,
+                         std::uint32_t codeExeAddr, InfoBlockCheck& result) {
+  result.infoAddr = infoAddr;
+  result.present = block.has_value();
   if (!infoAddr) {
-    std::printf("2. INFO block: no INFO address known: FAILED\n");
-    return false;
+    result.verdict = Refuse(result.reason, "no INFO address known");
+    return;
   }
   if (!block) {
-    std::printf("2. INFO block at 0x%08X: not all in the file: FAILED\n", *infoAddr);
-    return false;
+    result.verdict = Refuse(result.reason, "not all in the file");
+    return;
   }
-  const std::uint32_t format = GetLe32(*block, kInfoFormatOffset);
-  const std::uint32_t imageDesc = GetLe32(*block, kInfoImageDescSizeOffset);
-  const std::uint32_t digestDesc = GetLe32(*block, kInfoDigestDescSizeOffset);
-  const std::uint32_t exeAddr = GetLe32(*block, kInfoCodeExeAddrOffset);
-  const std::uint32_t length = GetLe32(*block, kInfoImageLengthOffset);
+  result.format = GetLe32(*block, kInfoFormatOffset);
+  result.imageDescSize = GetLe32(*block, kInfoImageDescSizeOffset);
+  result.digestDescSize = GetLe32(*block, kInfoDigestDescSizeOffset);
+  result.exeAddr = GetLe32(*block, kInfoCodeExeAddrOffset);
+  result.length = GetLe32(*block, kInfoImageLengthOffset);
   // The signed bytes must cover the header words, or the device would start
   // code whose header (and so where its INFO block lies) nobody signed.
-  const bool coversHeader = length >= kHeaderEnd;
-  const bool ok = format == kInfoFormatValue && imageDesc == kInfoImageDescSizeValue &&
-                  digestDesc == kInfoDigestDescSizeValue && exeAddr == codeExeAddr &&
-                  length < kBootImageCapacity && coversHeader;
-  std::printf("2. INFO block at 0x%08X: words %u, %u, %u, execution address 0x%08X, image length %u",
-              *infoAddr, format, imageDesc, digestDesc, exeAddr, length);
+  const bool coversHeader = result.length >= kHeaderEnd;
   if (!coversHeader) {
-    std::printf(": the image length %u does not cover the header words at 0x%02zX-0x%02zX", length,
-                kHeaderMagicOffset, kHeaderEnd - 1);
+    std::array<char, 96> why{};
+    static_cast<void>(std::snprintf(why.data(), why.size(),
+                                    "the image length %u does not cover the header words at 0x%02zX-0x%02zX",
+                                    result.length, kHeaderMagicOffset, kHeaderEnd - 1));
+    result.reason = why.data();
   }
-  std::printf(": %s\n", Verdict(ok));
-  return ok;
+  result.verdict =
+      Verdict(result.format == kInfoFormatValue && result.imageDescSize == kInfoImageDescSizeValue &&
+              result.digestDescSize == kInfoDigestDescSizeValue && result.exeAddr == codeExeAddr &&
+              result.length < kBootImageCapacity && coversHeader);
 }
 
-bool CheckImageDigest(const std::optional<InfoBlockData>& block, std::span<const std::uint8_t> image,
-                      bool imagePresent) {
+void CheckImageDigest(const std::optional<InfoBlockData>& block, std::span<const std::uint8_t> image,
+                      bool imagePresent, ImageDigestCheck& result) {
   if (!block) {
-    std::printf("3. Image SHA-256: no INFO block: FAILED\n");
-    return false;
+    result.verdict = Refuse(result.reason, "no INFO block");
+    return;
   }
-  if (!imagePresent) {
-    std::printf("3. Image SHA-256: image bytes not all in the file: FAILED\n");
-    return false;
-  }
-  Sha256Digest digest{};
-  const bool hashed = Sha256(image, digest) == 0;
   const auto stored = std::span(*block).subspan(kInfoImageDigestOffset, kSha256Size);
-  const bool ok = hashed && std::equal(digest.begin(), digest.end(), stored.begin());
-  std::printf("3. Image SHA-256: ");
-  PrintHex(digest);
-  if (!ok) {
-    std::printf(", stored ");
-    PrintHex(stored);
+  std::copy(stored.begin(), stored.end(), result.stored.begin());
+  if (!imagePresent) {
+    result.verdict = Refuse(result.reason, "image bytes not all in the file");
+    return;
   }
-  std::printf(": %s\n", Verdict(ok));
-  return ok;
+  result.hashed = Sha256(image, result.computed) == 0;
+  result.verdict = Verdict(result.hashed && result.computed == result.stored);
 }
 
-bool CheckInfoSignature(const std::optional<InfoBlockData>& block, const char* publicX, const char* publicY) {
+void CheckInfoSignature(const std::optional<InfoBlockData>& block, const char* publicX, const char* publicY,
+                        SignatureCheck& result) {
   if (!block) {
-    std::printf("4. ECDSA P-256 signature: no INFO block: FAILED\n");
-    return false;
+    result.verdict = Refuse(result.reason, "no INFO block");
+    return;
   }
-  Sha256Digest digest{};
-  const bool ok =
-      Sha256(std::span(*block).first(kInfoSignedLength), digest) == 0 &&
-      SignatureVerifies(digest, std::span(*block).subspan(kInfoSignatureROffset, 2 * kInfoNumberSize),
-                        publicX, publicY);
-  std::printf("4. ECDSA P-256 signature over info SHA-256 ");
-  PrintHex(digest);
-  std::printf(": %s\n", Verdict(ok));
-  return ok;
+  result.hashed = Sha256(std::span(*block).first(kInfoSignedLength), result.infoDigest) == 0;
+  result.verdict = Verdict(result.hashed && SignatureVerifies(result.infoDigest,
+                                                              std::span(*block).subspan(kInfoSignatureROffset,
+                                                                                        2 * kInfoNumberSize),
+                                                              publicX, publicY));
+}
+
+const char* DeviceCheckName(std::size_t index) {
+  static constexpr std::array<const char*, kDeviceCheckCount> kNames = {"header_words", "info_block",
+                                                                        "image_digest", "signature"};
+  return kNames.at(index);
+}
+
+CheckVerdict DeviceCheckVerdict(const DeviceChecks& checks, std::size_t index) {
+  const std::array<CheckVerdict, kDeviceCheckCount> verdicts = {
+      checks.header.verdict, checks.block.verdict, checks.image.verdict, checks.signature.verdict};
+  return verdicts.at(index);
+}
+
+bool DeviceChecksPassed(const DeviceChecks& checks) {
+  for (std::size_t i = 0; i < kDeviceCheckCount; ++i) {
+    if (DeviceCheckVerdict(checks, i) != CheckVerdict::Ok) {
+      return false;
+    }
+  }
+  return true;
 }

@@ -13,6 +13,7 @@
 #include "core/scope_guard.h"
 #include "crypto/key_texts.h"
 #include "infofile/info_file.h"
+#include "platform/file_identity.h"
 #include "platform/wipe.h"
 
 namespace {
@@ -466,16 +467,20 @@ void CheckWholeFile(CheckState& state) {
 }
 
 int CheckBootFile(CheckState& state, const char* bootPath) {
-  long length = 0;
-  {
-    const FileGuard file(std::fopen(bootPath, "rb"));
-    length = file && std::fseek(file.get(), 0, SEEK_END) == 0 ? std::ftell(file.get()) : -1;
-    if (length < 0) {
-      std::printf("Failed to open boot image file <%s>!\n", bootPath);
-      return -1;
-    }
+  // The size from the file system, in 64 bits: a 3 GiB image is named by its
+  // size on every system, and a folder is not mistaken for a huge file.
+  FileFacts facts{};
+  const bool described = DescribeFile(bootPath, facts) == 0;
+  if (described && facts.kind != FileKind::Regular) {
+    std::printf("Boot image file <%s> is %s, not a file of bytes to sign!\n", bootPath,
+                facts.kind == FileKind::Folder ? "a folder" : "a device, FIFO or socket");
+    return -1;
   }
-  const auto size = static_cast<std::uint64_t>(length);
+  if (!described || !FileGuard(std::fopen(bootPath, "rb"))) {
+    std::printf("Failed to open boot image file <%s>!\n", bootPath);
+    return -1;
+  }
+  const std::uint64_t size = facts.size;
   const std::string where = std::string("boot image <") + bootPath + ">";
   if (size >= kBootImageCapacity) {
     Add(state, 0, where + " is " + std::to_string(size) + " bytes: at most 262143 can be signed");

@@ -199,7 +199,9 @@ int ParseInfoFile(const char* path, SecretEcho secrets, const InfoReadObserver* 
       result = -1;
       break;
     }
-    bytesRead += collected.count + 1;  // the line and the byte that ended it
+    // The line and the byte that ended it, if any: the end of the file is
+    // no byte, so a file of exactly 16 MiB is read whole.
+    bytesRead += collected.count + (collected.ender != EOF ? 1 : 0);
     if (bytesRead > kInfoFileMaxBytes) {
       std::printf("Information file <%s> is larger than 16 MiB: it is no information file!\n", path);
       result = -1;

@@ -4,12 +4,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/file_identity.h"
 
 namespace {
 
-void ReportFailure(const char* what, const char* path, int error, bool giveReason) {
-  if (giveReason && error != 0) {
+void ReportFailure(const char* what, const char* path, int error, FailureReason reason) {
+  if (reason == FailureReason::Given && error != 0) {
     std::printf("Cannot %s output file <%s>: %s!\n", what, path, std::strerror(error));
   } else {
     std::printf("Cannot %s output file <%s>!\n", what, path);
@@ -18,9 +18,9 @@ void ReportFailure(const char* what, const char* path, int error, bool giveReaso
 
 }  // namespace
 
-int CreateOutputFile(const char* path, std::initializer_list<const char*> inputs, OutputFile& output,
-                     bool giveReason) {
-  output = OutputFile{nullptr, {}, giveReason};
+int CreateOutputFile(const char* path, std::initializer_list<const char*> inputs, OutputLanding landing,
+                     FailureReason reason, OutputFile& output) {
+  output = OutputFile{{nullptr, landing, {}, {}}, path, reason};
   // The output replaces its name: an input given again as the output, under
   // any name or link, would be lost.
   for (const char* input : inputs) {
@@ -30,45 +30,31 @@ int CreateOutputFile(const char* path, std::initializer_list<const char*> inputs
     }
   }
   errno = 0;
-  output.stream = MayReplace(path) ? CreateTemporaryBeside(path, output.temporary) : nullptr;
-  if (output.stream == nullptr) {
-    const int error = errno;
-    output.temporary.fill('\0');
-    ReportFailure("create", path, error, giveReason);
+  if (OpenOutputStage(path, landing, output.stage) != 0) {
+    ReportFailure("create", path, errno, reason);
     return -1;
   }
   return 0;
 }
 
-int CloseOutputFile(OutputFile& output, const char* path, bool written) {
-  const bool inPlace = output.temporary[0] == '\0';
-  const char* file = inPlace ? path : output.temporary.data();
-  // The first failure's reason: the caller's write, the flush, the close or the rename.
-  int error = written ? 0 : errno;
-  const auto step = [&](bool ok) {
-    error = ok || error != 0 ? error : errno;
-    written = written && ok;
-  };
+int CloseOutputFile(OutputFile& output, bool written) {
+  // The first failure's reason: the caller's write, or the commit's.
+  const int writeError = written ? 0 : errno;
   errno = 0;
-  step(SyncFile(output.stream) == 0);
-  step(std::fclose(output.stream) == 0);
-  output.stream = nullptr;
-  if (written) {
-    step(inPlace || PublishFile(file, path, true) == 0);
-  }
-  if (written) {
+  if (written && CommitOutputStage(output.stage) == 0) {
     return 0;
   }
-  static_cast<void>(std::remove(file));
-  ReportFailure("write", path, error, output.giveReason);
+  const int error = written ? errno : writeError;
+  DiscardOutputStage(output.stage);
+  ReportFailure("write", output.path, error, output.reason);
   return -1;
 }
 
 int WriteOutputFile(const char* path, std::initializer_list<const char*> inputs, const void* data,
                     std::size_t size) {
   OutputFile output{};
-  if (CreateOutputFile(path, inputs, output, true) != 0) {
+  if (CreateOutputFile(path, inputs, OutputLanding::AtomicReplace, FailureReason::Given, output) != 0) {
     return -1;
   }
-  return CloseOutputFile(output, path, std::fwrite(data, 1, size, output.stream) == size);
+  return CloseOutputFile(output, std::fwrite(data, 1, size, output.stage.stream) == size);
 }

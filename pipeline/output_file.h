@@ -1,41 +1,41 @@
 // SPDX-License-Identifier: Apache-2.0
-// Creating a tool's output file: never over one of the run's inputs, and
-// never left half-written. The data goes to a temporary file beside the
-// output (".<name>.XXXXXX"), which takes the output's name only once it is
-// complete and on the disk, so a run that fails or is killed leaves any
-// earlier file of that name as it was.
+// A tool's output file: never over one of the run's inputs, and never left
+// half-written where it replaces a file. How it lands under its name is the
+// platform's OutputLanding, chosen once when it is opened; it ends with one
+// commit (CloseOutputFile with the data written) or one discard (without).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <initializer_list>
 
-#include "pipeline/output_name.h"
+#include "platform/output_files.h"
+
+// Whether the failure messages add the system's reason ("No space left on
+// device"). Ravelsign's console is a contract that build scripts parse, so
+// its messages are the bare ones that the sign-failures golden case pins;
+// the companions give the reason.
+enum class FailureReason { Withheld, Given };
 
 struct OutputFile {
-  std::FILE* stream;
-  // The temporary file being written; empty for a file created under its
-  // final name (a new information file, which never replaces one).
-  std::array<char, kOutputNameSize + 16> temporary;
-  // The companions add the system's reason to their messages ("No space
-  // left on device"); Ravelsign's messages are the ones it has always had.
-  bool giveReason;
+  OutputStage stage;
+  const char* path;  // as the user named it, for the messages
+  FailureReason reason;
 };
 
-// Opens a temporary file for `path` unless `path` names the same file as
-// one of `inputs` (null entries are skipped). Prints "Output file <path> is
-// an input file!" or "Cannot create output file <path>!" (before the "!",
-// ": <reason>" when `giveReason`) and returns -1 on failure.
-int CreateOutputFile(const char* path, std::initializer_list<const char*> inputs, OutputFile& output,
-                     bool giveReason = false);
+// Opens the output `path`, to land as `landing` says, unless it names the
+// same file as one of `inputs` (null entries are skipped). Prints "Output
+// file <path> is an input file!" or "Cannot create output file <path>!" and
+// returns -1 on failure.
+int CreateOutputFile(const char* path, std::initializer_list<const char*> inputs, OutputLanding landing,
+                     FailureReason reason, OutputFile& output);
 
-// Completes an output file: flushes it to the disk and gives it its name.
-// When `written` is false or any of that fails, removes what was written and
-// prints "Cannot write output file <path>!". Returns 0 or -1.
-int CloseOutputFile(OutputFile& output, const char* path, bool written);
+// Commits the output when `written`: flushes it to the disk and gives it its
+// name. When `written` is false or the commit fails, discards what was
+// written and prints "Cannot write output file <path>!". Returns 0 or -1.
+int CloseOutputFile(OutputFile& output, bool written);
 
-// Writes `size` bytes as the whole of a companion's output file (see above,
-// the reason given). Returns 0 or -1.
+// Writes `size` bytes as the whole of a companion's output file, replacing
+// any earlier one atomically, reason given. Returns 0 or -1.
 int WriteOutputFile(const char* path, std::initializer_list<const char*> inputs, const void* data,
                     std::size_t size);

@@ -62,18 +62,18 @@ int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* ou
 }
 
 int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs,
-                         bool giveReason) {
+                         FailureReason reason) {
   const char* name = outputName.data();
   OutputFile output{};
-  if (CreateOutputFile(name, inputs, output, giveReason) != 0) {
+  if (CreateOutputFile(name, inputs, OutputLanding::AtomicReplace, reason, output) != 0) {
     return -1;
   }
-  std::FILE* file = output.stream;
+  std::FILE* file = output.stage.stream;
   const bool written = WriteHexRecords(file, CodeExeAddr(), BootImage.bytes, BootImage.length) == 0 &&
                        WriteHexRecords(file, InfoSettings.INFO_ADDR, InfoBlock,
                                        static_cast<std::int32_t>(InfoBlock.size())) == 0 &&
                        WriteHexEndOfFile(file) == 0;
-  if (CloseOutputFile(output, name, written) != 0) {
+  if (CloseOutputFile(output, written) != 0) {
     return -1;
   }
   std::printf("Output secure boot image: %s\n", name);

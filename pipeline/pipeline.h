@@ -17,6 +17,7 @@
 
 #include "core/info_layout.h"
 #include "infofile/info_file.h"
+#include "pipeline/output_file.h"
 #include "pipeline/output_name.h"
 
 // The steps of a build that can stop the run.
@@ -45,6 +46,6 @@ int PrepareInfoDigest(const char* infoPath, const char* bootPath, OutputName* ou
 // Writes the boot image, the INFO block and the end-of-file record as Intel HEX
 // to `outputName`, never over one of `inputs` (null entries are skipped),
 // and prints "Output secure boot image: <name>". Returns 0 or -1.
-// The companions' messages give the system's reason (`giveReason`).
+// The companions' messages give the system's reason.
 int WriteSecureBootImage(const OutputName& outputName, std::initializer_list<const char*> inputs,
-                         bool giveReason = false);
+                         FailureReason reason = FailureReason::Withheld);

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/secret_prompt.h"
 #include "platform/wipe.h"
 
 namespace {

@@ -21,8 +21,7 @@ toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
 scripts/install-deps.sh --windows
 
 # Windows gets mbed TLS 3.6 LTS whatever the host: the source package of
-# Debian 13 (trixie), fetched through a deb-src entry for trixie on the
-# Debian archive the machine's apt sources already name.
+# Debian 13 (trixie), from the Debian archive the machine's apt sources name.
 work=$PWD/build-windows/mbedtls
 lib=$work/build/library/libmbedcrypto.a
 if [ ! -f "$lib" ]; then

@@ -3,7 +3,8 @@
 # Checks the layering that cmake/source-folders.txt draws, bottom layer
 # first: no source file includes a header from a folder listed after its
 # own, nothing but the tests and fuzz targets includes the tools, mbed TLS is
-# included only under crypto/ and p11-kit only under pkcs11/.
+# included only under crypto/, p11-kit only under pkcs11/ and nlohmann/json
+# only under tools/verify/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +33,9 @@ if hits=$(git grep -n -E '#include <mbedtls/' -- "${folders[@]}" ':!crypto/' 2>/
 fi
 if hits=$(git grep -n -E '#include <p11-kit/' -- "${folders[@]}" ':!pkcs11/' 2>/dev/null); then
   complain "p11-kit is included outside pkcs11/:"$'\n'"$hits"
+fi
+if hits=$(git grep -n -E '#include <nlohmann/' -- "${folders[@]}" ':!tools/verify/' 2>/dev/null); then
+  complain "nlohmann/json is included outside tools/verify/:"$'\n'"$hits"
 fi
 [ "$failed" = 0 ] && echo "layering: ${#folders[@]} folders, every include points down"
 exit "$failed"

@@ -24,6 +24,13 @@ for tool in "${tools[@]}"; do
       *) echo "FAILED: $exe needs $dll, which Windows does not ship" >&2; exit 1 ;;
     esac
   done
+  # No link time in the PE header (the file header's TimeDateStamp, 8 bytes
+  # past the PE signature, whose offset is at 0x3C): builds are reproducible.
+  pe_header=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+  if [ "$(od -An -tu4 -j$((pe_header + 8)) -N4 "$exe" | tr -d ' ')" != 0 ]; then
+    echo "FAILED: $exe carries its link time in its PE header" >&2
+    exit 1
+  fi
 done
 
 # The Linux test programs drive the Windows build.

@@ -9,29 +9,42 @@
 #   5. the Windows executables, cross-built with mingw-w64, under wine
 # Options: --werror        compiler warnings as errors (CI)
 #          --skip-windows  leave out step 5
+#          --light         step 1 only, without the ctest tests named Memcheck.*
+#                          (valgrind) and Package.* (the Cortex-M3 example in
+#                          QEMU, the Debian package): the unit tests, every
+#                          golden case and the rest (the 32-bit CI leg)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 werror=OFF
 windows=ON
+light=OFF
 for arg in "$@"; do
   case "$arg" in
     --werror) werror=ON ;;
     --skip-windows) windows=OFF ;;
+    --light) light=ON ;;
     *) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
 jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-30}
 
-scripts/install-deps.sh
-
 step() { printf '\n=== %s\n' "$*"; }
 
-step "g++ build (warnings as errors: $werror) and tests"
-cmake --preset default -DRAVEL_WERROR="$werror" >/dev/null
+if [ "$light" = ON ]; then
+  scripts/install-deps.sh --light
+  step "g++ build (warnings as errors: $werror), unit tests and golden cases"
+  light_configure=(-DRAVEL_BUILD_BENCHMARKS=OFF) light_tests=(--exclude-regex '^(Memcheck|Package)\.')
+else
+  scripts/install-deps.sh
+  step "g++ build (warnings as errors: $werror) and tests"
+  light_configure=() light_tests=()
+fi
+cmake --preset default -DRAVEL_WERROR="$werror" "${light_configure[@]}" >/dev/null
 cmake --build --preset default -j"$jobs"
-ctest --preset default -j"$jobs"
+ctest --preset default -j"$jobs" "${light_tests[@]}"
+[ "$light" = ON ] && exit 0
 
 step "clang++ build with AddressSanitizer and UndefinedBehaviorSanitizer, and tests"
 cmake --preset sanitize -DRAVEL_WERROR="$werror" >/dev/null

@@ -8,13 +8,17 @@
 // RAVEL_UPDATE_GOLDEN=1 writes the expected console and files anew instead of
 // comparing them; review the difference before committing it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -29,8 +33,10 @@ using testsupport::Bytes;
 using Words = std::vector<std::string>;
 
 const fs::path kCases = fs::path(RAVEL_SOURCE_DIR) / "tests" / "cases";
-// OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names.
-constexpr const char* kSpyModule = "/usr/lib/x86_64-linux-gnu/pkcs11/pkcs11-spy.so";
+const fs::path kSchema = fs::path(RAVEL_SOURCE_DIR) / "share" / "ravelsign" / "ravelverify.schema.json";
+// OpenSC's PKCS#11 spy: logs every call to the module PKCS11SPY names. It
+// lives in the architecture's library folder (i386-linux-gnu on 32-bit x86).
+constexpr const char* kSpyModule = RAVEL_PKCS11_SPY_PATH;
 
 std::string ToolPath(const std::string& tool) {
   static const std::map<std::string, std::pair<const char*, const char*>> kTools = {
@@ -95,7 +101,13 @@ struct CaseRun {
   std::map<std::string, std::optional<std::string>> env{};  // nullopt: unset
   testsupport::CommandResult last{-1, {}};
   bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
-  std::string limit{};  // a file-size limit for the next run
+  std::string limit{};                   // a file-size limit for the next run
+  std::string reader{};                  // a FIFO's reader for the next run
+  std::string umask{};                   // the umask of every later run
+  std::string user{};                    // the unprivileged user of every later run
+  std::string skipped{};                 // why the rest of the case does not apply here
+  std::vector<std::string> jsonFiles{};  // Ravelverify --json objects, for the schema
+  nlohmann::json lastJson{};             // the last --json run's object
 
   std::string At(const std::string& name) const { return dir.File(name); }
 
@@ -103,7 +115,8 @@ struct CaseRun {
     for (const auto& [name, value] :
          std::map<std::string, std::string>{{"${DIR}", dir.path.string()},
                                             {"${SOFTHSM}", testsupport::SoftHsmModule()},
-                                            {"${SPY}", kSpyModule}}) {
+                                            {"${SPY}", kSpyModule},
+                                            {"${NO_TMPFILE}", RAVEL_NO_TMPFILE_PATH}}) {
       for (std::size_t at = word.find(name); at != std::string::npos; at = word.find(name)) {
         word.replace(at, name.size(), value);
       }
@@ -134,8 +147,116 @@ struct CaseRun {
     for (std::size_t i = 2; i < words.size(); ++i) {
       arguments.push_back(Expand(words[i]));
     }
-    last = Shell(limit + "exec " + testsupport::ToolCommandLine(ToolPath(words[1]), arguments));
+    const std::string tool = user + testsupport::ToolCommandLine(ToolPath(words[1]), arguments);
+    // A FIFO's reader runs beside the tool: the shell holds the FIFO open
+    // for writing from the moment the reader is there until the tool ended,
+    // so that nothing the tool writes is lost before the reader comes.
+    last = Shell(limit + umask +
+                 (reader.empty() ? "exec " + tool : reader + tool + " 3>&-; s=$?; exec 3>&-; wait; exit $s"));
+    const bool verify = words[1] == "Ravelverify";
+    const bool json = verify && !arguments.empty() && arguments[0] == "--json";
+    if (json && arguments.size() == 3) {
+      KeepJson(last.output);
+    } else if (verify && !json && reader.empty()) {
+      JsonTwin(arguments);
+    }
     limit.clear();
+    reader.clear();
+  }
+
+  // A --json object, parsed (not matched by pattern), kept for the schema.
+  void KeepJson(const std::string& text) {
+    lastJson = nlohmann::json::parse(text, nullptr, false);
+    EXPECT_FALSE(lastJson.is_discarded()) << "not JSON:\n" << text;
+    const std::string name = "verify-" + std::to_string(jsonFiles.size() + 1) + ".json";
+    testsupport::WriteBytes(At(name), Bytes(text.begin(), text.end()));
+    jsonFiles.push_back(name);
+  }
+
+  // Every Ravelverify run is made again with --json: the object gives the
+  // same status and holds the same console, every check with the verdict and
+  // the line the console shows (not run where the console shows none), and
+  // as reason the first failed check's line or the stopped step's words.
+  // Standard error is the same with and without --json.
+  void JsonTwin(const std::vector<std::string>& arguments) {
+    const testsupport::CommandResult plain = last;
+    std::vector<std::string> twinArguments{"--json"};
+    twinArguments.insert(twinArguments.end(), arguments.begin(), arguments.end());
+    const bool compareErrors = !OnWindows();  // wine adds its own remarks
+    const auto twin = Shell(limit + umask + "exec " + user +
+                            testsupport::ToolCommandLine(ToolPath("Ravelverify"), twinArguments) +
+                            (compareErrors ? " 2>json.err" : ""));
+    if (arguments.size() != 2) {  // a usage error is one with or without --json
+      EXPECT_EQ(twin.status, plain.status);
+      EXPECT_EQ(twin.output, plain.output);
+      return;
+    }
+    if (compareErrors) {
+      Shell(limit + umask + "exec " + user +
+            testsupport::ToolCommandLine(ToolPath("Ravelverify"), arguments) + " 2>plain.err >/dev/null");
+      EXPECT_TRUE(testsupport::ReadBytes(At("json.err")) == testsupport::ReadBytes(At("plain.err")))
+          << "standard error differs with --json";
+    }
+    KeepJson(twin.output);
+    if (!lastJson.is_discarded()) {
+      EXPECT_EQ(twin.status, plain.status) << twin.output;
+      JsonAgrees(lastJson, plain);
+    }
+  }
+
+  static bool ValidUtf8(const std::string& text) {
+    const nlohmann::json alone = text;
+    return alone.dump(-1, ' ', false, nlohmann::json::error_handler_t::ignore) ==
+           alone.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
+
+  static void JsonAgrees(const nlohmann::json& doc, const testsupport::CommandResult& plain) {
+    EXPECT_EQ(doc.value("exit_status", -1), plain.status);
+    if (ValidUtf8(plain.output)) {
+      EXPECT_EQ(doc.value("console", ""), plain.output);
+    }
+    std::array<std::string, 4> lines{};  // the console's line of each check
+    std::istringstream console(plain.output);
+    std::string firstFailed;
+    for (std::string line; std::getline(console, line);) {
+      const bool failed = line.ends_with(": FAILED");
+      if (line.size() > 3 && line[0] >= '1' && line[0] <= '4' && line[1] == '.' &&
+          (failed || line.ends_with(": OK"))) {
+        lines.at(static_cast<std::size_t>(line[0] - '1')) = line;
+        firstFailed = failed && firstFailed.empty() ? line : firstFailed;
+      }
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const nlohmann::json& check = doc.at("checks").at(i);
+      const char* result = lines[i].empty() ? "not_run" : lines[i].ends_with(": OK") ? "ok" : "failed";
+      EXPECT_EQ(check.value("result", ""), result) << "check " << i + 1 << " of\n" << plain.output;
+      EXPECT_EQ(check.at("message").is_null() ? "" : check.value("message", ""), lines[i]);
+    }
+    if (plain.status == 0) {
+      EXPECT_TRUE(doc.at("reason").is_null());
+    } else if (plain.status == 1) {
+      EXPECT_EQ(doc.value("reason", ""), firstFailed);
+    } else if (ValidUtf8(plain.output)) {
+      const std::string reason = doc.value("reason", "");
+      EXPECT_FALSE(reason.empty());
+      EXPECT_NE(plain.output.find(reason + "\n"), std::string::npos) << reason;
+    }
+  }
+
+  // The --json objects of the case against the installed schema, by a JSON
+  // Schema validator of its own (python3-jsonschema).
+  void ValidateJson() const {
+    if (jsonFiles.empty()) {
+      return;
+    }
+    std::string command =
+        "python3 " +
+        testsupport::Quote((fs::path(RAVEL_SOURCE_DIR) / "tests" / "validate_json.py").string()) + " " +
+        testsupport::Quote(kSchema.string());
+    for (const std::string& name : jsonFiles) {
+      command += " " + name;
+    }
+    Tool(command);
   }
 
   void Tool(const std::string& command) const {
@@ -180,24 +301,42 @@ struct CaseRun {
         << hex << ": openssl refuses the signature";
   }
 
+  // One Intel HEX record line, its checksum computed.
+  static std::string Record(std::uint8_t type, std::uint16_t offset, const Bytes& data) {
+    Bytes bytes(4 + data.size() + 1);
+    bytes[0] = static_cast<std::uint8_t>(data.size());
+    bytes[1] = static_cast<std::uint8_t>(offset >> 8U);
+    bytes[2] = static_cast<std::uint8_t>(offset);
+    bytes[3] = type;
+    std::copy(data.begin(), data.end(), bytes.begin() + 4);
+    unsigned sum = 0;
+    for (const auto byte : bytes) {
+      sum += byte;
+    }
+    bytes.back() = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU));
+    return ":" + testsupport::ToHex(bytes) + "\r\n";
+  }
+
+  // Replaces the one 16-byte data record at `address` (a 64 KiB offset that
+  // no other record has) by a 32-byte record of the same memory starting 8
+  // bytes earlier, in its place: the bytes overlap both neighbours.
+  void Rerecord(const std::string& hex, std::uint32_t address, const std::string& out) const {
+    const Bytes data = testsupport::ReadHexIndependently(At(hex), address - 8, 32);
+    std::string text = Text(testsupport::ReadBytes(At(hex)));
+    const std::string prefix = Record(0x00, static_cast<std::uint16_t>(address), Bytes(16)).substr(0, 9);
+    const std::size_t at = text.find(prefix);
+    ASSERT_NE(at, std::string::npos) << "no record at " << std::hex << address;
+    ASSERT_EQ(text.find(prefix, at + 1), std::string::npos) << "two records at " << std::hex << address;
+    text.replace(at, text.find('\n', at) + 1 - at,
+                 Record(0x00, static_cast<std::uint16_t>(address - 8), data));
+    testsupport::WriteBytes(At(out), Bytes(text.begin(), text.end()));
+  }
+
   // Overrides the byte at `address` with records placed before the
   // end-of-file record: the later record wins, as a programmer would write it.
   void Tamper(const std::string& hex, std::uint32_t address, const std::string& out) const {
     const std::uint8_t original = testsupport::ReadHexIndependently(At(hex), address, 1)[0];
-    const auto record = [](std::uint8_t type, std::uint16_t offset, const Bytes& data) {
-      Bytes bytes(4 + data.size() + 1);
-      bytes[0] = static_cast<std::uint8_t>(data.size());
-      bytes[1] = static_cast<std::uint8_t>(offset >> 8U);
-      bytes[2] = static_cast<std::uint8_t>(offset);
-      bytes[3] = type;
-      std::copy(data.begin(), data.end(), bytes.begin() + 4);
-      unsigned sum = 0;
-      for (const auto byte : bytes) {
-        sum += byte;
-      }
-      bytes.back() = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU));
-      return ":" + testsupport::ToHex(bytes) + "\r\n";
-    };
+    const auto record = Record;
     std::string text = Text(testsupport::ReadBytes(At(hex)));
     text.insert(
         text.size() - 13,
@@ -290,7 +429,42 @@ const std::map<std::string, StepFn>& Verbs() {
          r.env[w[1]] = w.size() > 2 ? std::optional(r.Expand(w[2])) : std::nullopt;
        }},
       {"file-size-limit",
-       [](CaseRun& r, const Words& w) { r.limit = "trap '' XFSZ; ulimit -f " + w[1] + "; "; }},
+       [](CaseRun& r, const Words& w) {
+         // With "kill" the signal ends the run at that write, as a kill would.
+         const bool kill = w.size() > 2 && w[2] == "kill";
+         r.limit = (kill ? "ulimit -c 0; " : "trap '' XFSZ; ") + std::string("ulimit -f ") + w[1] + "; ";
+       }},
+      {"as",  // the later runs as that user, who may enter the scratch folder
+       [](CaseRun& r, const Words& w) {
+         fs::permissions(r.dir.path, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+         r.user = "setpriv --reuid=" + w[1] + " --regid=$(id -g " + w[1] + ") --init-groups ";
+       }},
+      {"umask", [](CaseRun& r, const Words& w) { r.umask = "umask " + w[1] + "; "; }},
+      {"fifo",
+       [](CaseRun& r, const Words& w) {
+         ASSERT_EQ(mkfifo(r.At(w[1]).c_str(), 0644), 0);
+         const std::string fifo = testsupport::Quote(w[1]);
+         r.reader =
+             "{ timeout 10 cat " + fifo + " >" + testsupport::Quote(w[2]) + " & }; exec 3>" + fifo + "; ";
+       }},
+      {"chmod",
+       [](CaseRun& r, const Words& w) {
+         fs::permissions(r.At(w[1]), static_cast<fs::perms>(std::stoul(w[2], nullptr, 8)));
+       }},
+      {"chown", [](CaseRun& r, const Words& w) { r.Tool("chown " + w[2] + " " + testsupport::Quote(w[1])); }},
+      {"owner",
+       [](CaseRun& r, const Words& w) {
+         const auto result = r.Shell("stat -c %U:%G " + testsupport::Quote(w[1]));
+         EXPECT_EQ(result.output, w[2] + "\n");
+       }},
+      {"kind",
+       [](CaseRun& r, const Words& w) {
+         const fs::file_status status = fs::symlink_status(r.At(w[1]));
+         const std::map<std::string, fs::file_type> kinds = {{"file", fs::file_type::regular},
+                                                             {"link", fs::file_type::symlink},
+                                                             {"fifo", fs::file_type::fifo}};
+         EXPECT_EQ(status.type(), kinds.at(w[2])) << w[1] << " is no " << w[2];
+       }},
       {"run", [](CaseRun& r, const Words& w) { r.Run(w); }},
       {"status",
        [](CaseRun& r, const Words& w) { EXPECT_EQ(r.last.status, std::stoi(w[1])) << r.last.output; }},
@@ -300,6 +474,13 @@ const std::map<std::string, StepFn>& Verbs() {
          for (std::size_t i = 1; i < w.size(); ++i) {
            EXPECT_NE(r.last.output.find(w[i]), std::string::npos) << w[i] << " not in:\n" << r.last.output;
          }
+       }},
+      {"json-has",
+       [](CaseRun& r, const Words& w) {
+         const nlohmann::json::json_pointer pointer(w[1]);
+         ASSERT_TRUE(r.lastJson.is_object() && r.lastJson.contains(pointer)) << w[1] << " not in the object";
+         const nlohmann::json& value = r.lastJson.at(pointer);
+         EXPECT_EQ(value.is_string() ? value.get<std::string>() : value.dump(), w[2]) << w[1];
        }},
       {"stdout-lacks",
        [](CaseRun& r, const Words& w) {
@@ -320,9 +501,10 @@ const std::map<std::string, StepFn>& Verbs() {
       {"absent",
        [](CaseRun& r, const Words& w) {
          for (std::size_t i = 1; i < w.size(); ++i) {
-           if (w[i].ends_with('*')) {  // a name's beginning: no file begins so
-             const std::string prefix = w[i].substr(0, w[i].size() - 1);
-             for (const auto& entry : fs::directory_iterator(r.dir.path)) {
+           if (w[i].ends_with('*')) {  // a name's beginning: no file in its folder begins so
+             const fs::path pattern = r.At(w[i].substr(0, w[i].size() - 1));
+             const std::string prefix = pattern.filename().string();
+             for (const auto& entry : fs::directory_iterator(pattern.parent_path())) {
                EXPECT_FALSE(entry.path().filename().string().starts_with(prefix))
                    << entry.path() << " is left";
              }
@@ -344,6 +526,7 @@ const std::map<std::string, StepFn>& Verbs() {
       {"signed", [](CaseRun& r, const Words& w) { r.Signed(w[1], w[2], Number(w[3]), Number(w[4]), w[5]); }},
       {"same-except-signature", [](CaseRun& r, const Words& w) { r.SameExceptSignature(w); }},
       {"tamper", [](CaseRun& r, const Words& w) { r.Tamper(w[1], Number(w[2]), w[3]); }},
+      {"rerecord", [](CaseRun& r, const Words& w) { r.Rerecord(w[1], Number(w[2]), w[3]); }},
       {"tool", [](CaseRun& r, const Words& w) { r.IndependentTool(w); }},
       {"token", [](CaseRun& r, const Words& w) { r.Token(w); }},
       {"token-key", [](CaseRun& r, const Words& w) { r.TokenKey(w); }},
@@ -361,7 +544,28 @@ bool CaseRun::Step(Words words, int lineNumber) {
   }
   SCOPED_TRACE(where + ": " + words[0]);
   if (words[0] == "linux-only") {
+    skipped = "the rest of the case is for Linux";
     return !OnWindows();
+  }
+  // Owners and other users: only root may give files away or become nobody.
+  if (words[0] == "root-only") {
+    skipped = where + ": the rest of the case needs root and setpriv";
+    return !OnWindows() && geteuid() == 0 && Shell("command -v setpriv").status == 0;
+  }
+  // A file of `size` bytes of which none is on the disk; the rest of the
+  // case does not apply where the file system cannot hold one.
+  if (words[0] == "sparse") {
+    const std::string path = At(words[1]);
+    testsupport::WriteBytes(path, {});
+    std::error_code error;
+    fs::resize_file(path, std::stoull(words[2]), error);
+    struct stat status {};
+    if (error || stat(path.c_str(), &status) != 0 || status.st_blocks > 64) {
+      fs::remove(path, error);
+      skipped = where + ": the file system cannot make a sparse file";
+      return false;
+    }
+    return true;
   }
   const auto verb = Verbs().find(words[0]);
   if (verb == Verbs().end()) {
@@ -386,11 +590,14 @@ TEST_P(GoldenCase, BehavesAsRecorded) {
   }
   std::ifstream steps(run.source / "CASE");
   std::string line;
-  for (int number = 1; std::getline(steps, line); ++number) {
+  bool stopped = false;
+  for (int number = 1; !stopped && std::getline(steps, line); ++number) {
     const Words words = SplitWords(line);
-    if (!words.empty() && !words[0].starts_with("#") && !run.Step(words, number)) {
-      GTEST_SKIP() << "not for this system";
-    }
+    stopped = !words.empty() && !words[0].starts_with("#") && !run.Step(words, number);
+  }
+  run.ValidateJson();
+  if (stopped) {
+    GTEST_SKIP() << run.skipped;
   }
 }
 

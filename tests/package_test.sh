@@ -6,14 +6,22 @@
 #   package_test.sh <build directory>
 set -euo pipefail
 build=$1
+tests=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # shellcheck source=tests/lib.sh
 source "$(dirname "$0")/lib.sh"
 
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
+# Packaged under a group-writable umask: the package must not show it.
+(umask 002 && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1) ||
   { cat "$work/cpack.log"; fail "cpack"; }
 deb=$(ls "$work"/package/ravelsign_*.deb)
+
+# Modes and owners are the package's own, not the builder's: ar members as
+# dpkg-deb writes them, files and folders root's with fixed modes.
+! ar tv "$deb" | grep -v '^rw-r--r-- 0/0 ' || fail "an ar member of the package is not mode 644, owner root"
+! dpkg-deb --fsys-tarfile "$deb" | tar -tv --numeric-owner | grep -vE '^(drwxr-xr-x|-rwxr-xr-x|-rw-r--r--) 0/0 ' ||
+  fail "a file in the package has another mode or owner"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
@@ -36,7 +44,7 @@ tools="Ravelsign Ravelverify Ravelhsm Ravelinfo"
 for path in usr/share/doc/ravelsign/examples/sample_info.txt usr/share/doc/ravelsign/copyright \
             usr/share/doc/ravelsign/README.md usr/share/doc/ravelsign/docs/information-file.md \
             usr/lib/cmake/Ravelsign/RavelsignConfig.cmake usr/lib/cmake/Ravelsign/RavelsignConfigVersion.cmake \
-            usr/share/doc/ravelsign/changelog.gz $(for t in $tools; do echo usr/bin/$t usr/share/man/man1/$t.1.gz; done); do
+            usr/share/doc/ravelsign/changelog.gz usr/share/ravelsign/ravelverify.schema.json $(for t in $tools; do echo usr/bin/$t usr/share/man/man1/$t.1.gz; done); do
   [ -e "$root/$path" ] || fail "$path is not in the package"
 done
 
@@ -48,6 +56,9 @@ grep -qx 'ECDSA verify OK.' sign.log || { cat sign.log; fail "the installed Rave
 [ "$(tail -n 1 sign.log)" = "Output secure boot image: sample_SBoot.hex" ] || fail "unexpected last line"
 "$root/usr/bin/Ravelverify" sample_info.txt sample_SBoot.hex >verify.log ||
   { cat verify.log; fail "the installed Ravelverify refused the signed example"; }
+"$root/usr/bin/Ravelverify" --json sample_info.txt sample_SBoot.hex >verify.json &&
+  python3 "$tests/validate_json.py" "$root/usr/share/ravelsign/ravelverify.schema.json" verify.json ||
+  fail "the installed Ravelverify's --json object does not follow the installed schema"
 "$root/usr/bin/Ravelinfo" check sample_info.txt sample.bin >check.log ||
   { cat check.log; fail "the installed Ravelinfo finds fault with the example"; }
 "$root/usr/bin/Ravelhsm" digest sample_info.txt sample.bin sample.digest >digest.log &&

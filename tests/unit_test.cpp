@@ -22,9 +22,10 @@
 #include "infoblock/make_info_image.h"
 #include "pipeline/boot_image.h"
 #include "pipeline/output_name.h"
+#include "pipeline/pipeline.h"
 #include "pkcs11/ec_point.h"
 #include "pkcs11/uri.h"
-#include "platform/platform.h"
+#include "platform/secret_prompt.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -396,6 +397,44 @@ TEST(BootImage, AShorterImageAfterALongerOneLeavesZeros) {
   EXPECT_EQ(BootImage.length, 10);
   EXPECT_TRUE(std::all_of(BootImage.bytes.begin() + 10, BootImage.bytes.end(),
                           [](std::uint8_t b) { return b == 0; }));
+}
+
+// Whether the signature worked or not, the key and the nonce texts leave
+// the settings as zeros once the signing step is done with them.
+TEST(Signing, LeavesOnlyZerosWhereThePrivateKeyAndNonceWere) {
+  const testsupport::TempDir dir;
+  testsupport::WriteBytes(dir.File("app.bin"), Bytes(64, 0x5A));
+  const std::string publicLines =
+      "PUBLIC_KEY_1 = 60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6\n"
+      "PUBLIC_KEY_2 = 7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299\n";
+  const struct {
+    const char* privateKey;
+    bool signs;
+  } cases[] = {
+      {"C9AFA9D845BA75166B5C215767B1D6934E50C3DB36E89B127B8A622B120F6721", true},
+      {"FFFFFFFF00000000FFFFFFFFFFFFFFFFBCE6FAADA7179E84F3B9CAC2FC632551", false},  // n: no key
+  };
+  const auto allZero = [](const KeyText& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == '\0'; });
+  };
+  for (const auto& c : cases) {
+    const std::string info =
+        "INFO_ADDR = 0x1000\nRANDOM_K = A6E3C57DD01ABE90086538398355DD4C\nPRIVATE_KEY = " +
+        std::string(c.privateKey) + "\n" + publicLines;
+    testsupport::WriteBytes(dir.File("info.txt"), Bytes(info.begin(), info.end()));
+    testing::internal::CaptureStdout();
+    BuildStep failed{};
+    ASSERT_EQ(PrepareSecureBootImage(dir.File("info.txt").c_str(), dir.File("app.bin").c_str(),
+                                     SecretEcho::Shown, nullptr, failed),
+              0);
+    const bool keyRead = !allZero(InfoSettings.PRIVATE_KEY) && !allZero(InfoSettings.RANDOM_K);
+    EXPECT_EQ(MakeInfoImage(), 0);
+    const std::string console = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(keyRead) << c.privateKey;
+    EXPECT_EQ(console.find("ECDSA sign success.\n") != std::string::npos, c.signs) << console;
+    EXPECT_TRUE(allZero(InfoSettings.PRIVATE_KEY)) << c.privateKey;
+    EXPECT_TRUE(allZero(InfoSettings.RANDOM_K)) << c.privateKey;
+  }
 }
 
 TEST(OutputName, ReplacesTheExtensionOfTheLastComponentOnly) {

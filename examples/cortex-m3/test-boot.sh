@@ -3,9 +3,10 @@
 # The boot table: the signed image, tampered copies of it and images signed
 # with lengths that leave part of them unsigned boot behind the first stage
 # in QEMU; each must be started or refused at the check named. Where
-# Ravelverify refuses, it must fail the check the first stage fails; it
-# accepts what only this board's first stage can refuse (a vector table that
-# the signed bytes do not cover, or a handler outside them).
+# Ravelverify refuses, it must fail the check the first stage fails, and say
+# so in its --json object too; it accepts what only this board's first stage
+# can refuse (a vector table that the signed bytes do not cover, or a handler
+# outside them).
 #   test-boot.sh <signed hex> <first stage ELF> <info file> <app ELF> <objcopy>
 #                <Ravelsign> <Ravelverify> <Ravelinfo>
 set -euo pipefail
@@ -72,6 +73,28 @@ shortest() {  # <out>
   sign_with "$info" "$work/shortest.bin" "$1"
 }
 
+# Ravelverify --json on the same file: the same status, the same console in
+# the object, the same checks failed, and the object valid against the
+# schema installed beside Ravelverify (parsed by python3, not matched).
+schema=$(dirname "$ravelverify")/../share/ravelsign/ravelverify.schema.json
+json_agrees() {  # <hex> <Ravelverify's status>
+  local status=0
+  "$ravelverify" --json "$info" "$1" >"$work/verify.json" || status=$?
+  [ "$status" = "$2" ] && python3 - "$work/verify.json" "$work/verify.out" "$schema" <<'EOF_PY'
+import json, sys
+import jsonschema
+with open(sys.argv[1], encoding="utf-8") as f:
+    doc = json.load(f)
+with open(sys.argv[2], encoding="utf-8") as f:
+    console = f.read()
+with open(sys.argv[3], encoding="utf-8") as f:
+    jsonschema.validate(doc, json.load(f), cls=jsonschema.Draft7Validator)
+failed = [int(line[0]) for line in console.splitlines() if line[:2] in ("1.", "2.", "3.", "4.") and line.endswith(": FAILED")]
+assert doc["console"] == console, "the console differs"
+assert [c["number"] for c in doc["checks"] if c["result"] == "failed"] == failed, "another check failed"
+EOF_PY
+}
+
 # One row: <name> <hex> <expected> [<the first stage's reason>]: expected is
 # "ok" (boots and says Hello), "starts" (boots and ends well), a check's
 # number (both refuse there), or "first-stage-N" (the first stage refuses at
@@ -80,6 +103,7 @@ row() {
   local name=$1 hex=$2 want=$3 reason=${4:-} qemu=0 verify=0 ok=1
   "$here/run-in-qemu.sh" "$hex" "$first" >"$work/qemu.out" 2>&1 || qemu=$?
   "$ravelverify" "$info" "$hex" >"$work/verify.out" || verify=$?
+  json_agrees "$hex" "$verify" || ok=0
   local check=${want#first-stage-} verdict=1
   [ "$check" != "$want" ] && verdict=0
   case $want in
@@ -100,6 +124,7 @@ row() {
     printf 'FAIL  %-50s first stage %s, Ravelverify %s, expected %s\n' "$name" "$qemu" "$verify" "$want"
     sed 's/^/      qemu: /' "$work/qemu.out"
     sed 's/^/      Ravelverify: /' "$work/verify.out"
+    sed "s/^/      Ravelverify --json: /" "$work/verify.json"
     failures=$((failures + 1))
   fi
 }

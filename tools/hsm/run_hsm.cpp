@@ -121,7 +121,7 @@ int Attach(const char* infoPath, const char* bootPath, const char* signaturePath
     std::printf("Attach signature failed!\n");
     return -1;
   }
-  return WriteSecureBootImage(outputName, {infoPath, bootPath, signaturePath}, true);
+  return WriteSecureBootImage(outputName, {infoPath, bootPath, signaturePath}, FailureReason::Given);
 }
 
 int Sign(const char* uri, const char* infoPath, const char* bootPath) {
@@ -138,7 +138,7 @@ int Sign(const char* uri, const char* infoPath, const char* bootPath) {
     std::printf("Sign with token failed!\n");
     return -1;
   }
-  return WriteSecureBootImage(outputName, {infoPath, bootPath}, true);
+  return WriteSecureBootImage(outputName, {infoPath, bootPath}, FailureReason::Given);
 }
 
 // `public` reads the token's public key; `generate` makes a key pair first.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "platform/run_tool.h"
+#include "pipeline/run_tool.h"
 #include "tools/info/run_info.h"
 
 int main(int argc, char** argv) {

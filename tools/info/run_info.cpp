@@ -17,7 +17,7 @@
 #include "infocheck/info_check.h"
 #include "infofile/info_file.h"
 #include "pipeline/output_file.h"
-#include "platform/platform.h"
+#include "platform/output_files.h"
 #include "platform/wipe.h"
 
 namespace {
@@ -64,17 +64,19 @@ int Generate(const char* path) {
     return -1;
   }
   // Never over an existing file: it may hold the only copy of another key.
-  OutputFile output{CreateNewPrivateFile(path), {}, true};
-  if (output.stream == nullptr) {
+  // The file is written whole before it takes its name, so a run killed at
+  // any point leaves no file that a retry would have to refuse.
+  OutputFile output{{}, path, FailureReason::Given};
+  if (OpenOutputStage(path, OutputLanding::NewPrivateFile, output.stage) != 0) {
     std::printf("Cannot create information file <%s>: it exists already or its folder cannot be written!\n",
                 path);
     return -1;
   }
   // Unbuffered: the key text goes from `content` (wiped) to the file, never
   // through a stdio buffer that nothing wipes.
-  static_cast<void>(std::setvbuf(output.stream, nullptr, _IONBF, 0));
+  static_cast<void>(std::setvbuf(output.stage.stream, nullptr, _IONBF, 0));
   const auto size = static_cast<std::size_t>(length);
-  if (CloseOutputFile(output, path, std::fwrite(content.data(), 1, size, output.stream) == size) != 0) {
+  if (CloseOutputFile(output, std::fwrite(content.data(), 1, size, output.stage.stream) == size) != 0) {
     return -1;
   }
   PrintKeyLines(nullptr, publicKey);

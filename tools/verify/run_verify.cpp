@@ -3,92 +3,89 @@
 
 #include <cstdio>
 #include <optional>
-#include <vector>
+#include <string>
+#include <string_view>
 
 #include "core/program_state.h"
-#include "hexin/hex_reader.h"
-#include "infoblock/device_checks.h"
-#include "infofile/info_file.h"
-#include "platform/wipe.h"
+#include "crypto/key_fingerprint.h"
+#include "crypto/key_texts.h"
+#include "platform/console_capture.h"
+#include "tools/verify/verify_image.h"
+#include "tools/verify/verify_json.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage:\n  Ravelverify <info file> <signed hex file>\n"
+    "Usage:\n  Ravelverify [--json] <info file> <signed hex file>\n"
     "  <info file>        secure boot information file (CODE_EXE_ADDR, INFO_ADDR, public key)\n"
-    "  <signed hex file>  signed secure boot image in Intel HEX\n";
+    "  <signed hex file>  signed secure boot image in Intel HEX\n"
+    "  --json             print the verdict as one JSON object\n";
 
-template <typename Bytes>
-std::optional<Bytes> ReadWhole(const HexMemory& memory, std::uint32_t address) {
-  Bytes bytes{};
-  if (ReadHexRange(memory, address, bytes) != bytes.size()) {
-    return std::nullopt;
+// The one-line summary of a run, printed last.
+const char* Summary(const VerifyReport& report) {
+  switch (report.failedStep) {
+    case VerifyStep::ParseInfoFile:
+      return "Parse information file failed!\n";
+    case VerifyStep::ReadHexFile:
+      return "Read HEX file failed!\n";
+    default:
+      return report.status == 0 ? "Secure boot image verified OK.\n"
+                                : "Secure boot image verification FAILED.\n";
   }
-  return bytes;
 }
 
-// The `length` image bytes at `codeExeAddr`, hashed where they lie in
-// memory; only an image split across runs (or wrapping past 2^32) is
-// gathered into a copy first. Returns whether all of them are in the file.
-bool FindImage(const HexMemory& memory, std::uint32_t codeExeAddr, std::uint32_t length,
-               std::vector<std::uint8_t>& gathered, std::span<const std::uint8_t>& image) {
-  if (length >= kBootImageCapacity) {
-    return false;
+// The console is held back and goes into the JSON object, where the step
+// that stopped a run is told by its diagnostic, printed just before the
+// summary.
+int RunVerifyJson(const char* infoPath, const char* hexPath) {
+  VerifyReport report{};
+  std::string console;
+  VerifyJsonInput input{&report, infoPath, hexPath, std::nullopt, {}, {}};
+  ConsoleCapture capture{};
+  if (StartConsoleCapture(capture) != 0) {
+    report.status = -1;
+    report.failedStep = VerifyStep::CaptureConsole;
+    ResetDeviceChecks(report.checks);
+    input.stepOutput = "Cannot hold the console back for --json: no temporary file or no file descriptor!";
+    static_cast<void>(WriteVerifyJson(input));
+    return -1;
   }
-  image = HexBytesInPlace(memory, codeExeAddr, length);
-  if (image.size() == length) {
-    return true;
+  const int status = VerifySignedImage(infoPath, hexPath, report);
+  const std::string_view summary = Summary(report);
+  std::fputs(summary.data(), stdout);
+  const int captured = EndConsoleCapture(capture, console);
+
+  input.console = console;
+  if (report.failedStep == VerifyStep::None || report.failedStep == VerifyStep::ReadHexFile) {
+    if (KeyFingerprint fingerprint{}; PublicTextsFingerprint(InfoSettings.PUBLIC_KEY_1.data(),
+                                                             InfoSettings.PUBLIC_KEY_2.data(), fingerprint)) {
+      input.fingerprint = fingerprint;
+    }
   }
-  gathered.resize(length);
-  image = gathered;
-  return ReadHexRange(memory, codeExeAddr, gathered) == gathered.size();
+  if (report.failedStep != VerifyStep::None && console.ends_with(summary)) {
+    input.stepOutput = std::string_view(console).substr(0, console.size() - summary.size());
+  }
+  if (WriteVerifyJson(input) != 0 || captured != 0) {
+    return -1;
+  }
+  return status;
 }
 
 }  // namespace
 
 int RunVerify(int argc, const char* const* argv) {
-  if (argc != 3) {
+  // A first argument "--json" is always the option (an information file of
+  // that name is ./--json).
+  const bool json = argc > 1 && std::string_view(argv[1]) == "--json";
+  if (json && argc == 4) {
+    return RunVerifyJson(argv[2], argv[3]);
+  }
+  if (json || argc != 3) {
     std::printf("%s", kUsage);
     return -1;
   }
-  const char* infoPath = argv[1];
-  const char* hexPath = argv[2];
-
-  ResetProgramState();
-  const int parsed = ParseInfoFile(infoPath, SecretEcho::Hidden);
-  WipeSigningSecrets();  // the verifier needs no secret
-  if (parsed != 0) {
-    std::printf("Parse information file failed!\n");
-    return -1;
-  }
-  HexMemory memory;
-  if (ReadHexFile(hexPath, memory) != 0) {
-    std::printf("Read HEX file failed!\n");
-    return -1;
-  }
-
-  const std::uint32_t codeExeAddr = CodeExeAddr();
-  const std::optional<std::uint32_t> givenInfoAddr =
-      InfoSettings.infoAddrGiven ? std::optional(InfoSettings.INFO_ADDR) : std::nullopt;
-  const auto header =
-      ReadWhole<HeaderWords>(memory, static_cast<std::uint32_t>(codeExeAddr + kHeaderMagicOffset));
-  bool ok = CheckHeaderWords(header, codeExeAddr, givenInfoAddr);
-
-  // The INFO block is where the header points; without a header, where the
-  // information file says.
-  const std::optional<std::uint32_t> infoAddr =
-      header ? std::optional(GetLe32(*header, kHeaderInfoAddrOffset - kHeaderMagicOffset)) : givenInfoAddr;
-  const std::optional<InfoBlockData> block =
-      infoAddr ? ReadWhole<InfoBlockData>(memory, *infoAddr) : std::nullopt;
-  ok = CheckInfoBlockWords(block, infoAddr, codeExeAddr) && ok;
-
-  std::vector<std::uint8_t> gathered;
-  std::span<const std::uint8_t> image;
-  const bool imagePresent =
-      block && FindImage(memory, codeExeAddr, GetLe32(*block, kInfoImageLengthOffset), gathered, image);
-  ok = CheckImageDigest(block, image, imagePresent) && ok;
-  ok = CheckInfoSignature(block, InfoSettings.PUBLIC_KEY_1.data(), InfoSettings.PUBLIC_KEY_2.data()) && ok;
-
-  std::printf(ok ? "Secure boot image verified OK.\n" : "Secure boot image verification FAILED.\n");
-  return ok ? 0 : 1;
+  VerifyReport report{};
+  const int status = VerifySignedImage(argv[1], argv[2], report);
+  std::fputs(Summary(report), stdout);
+  return status;
 }

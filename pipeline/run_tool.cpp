@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "platform/run_tool.h"
+#include "pipeline/run_tool.h"
 
 #include <cstdio>
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 
 int RunTool(int (*run)(int argc, const char* const* argv), int argc, char** argv) {
   static_cast<void>(UseBinaryStandardOutput());
