@@ -219,6 +219,16 @@ function(ravelsign_hsm_sign_image target)
   # The PIN never goes on a command line (the process list), into the
   # generated build files nor into the cache; nor does this message show it.
   if(uri MATCHES "pin-value")
+    # A URI given with -D sits in the cache, which is saved even now: a
+    # cache entry that holds it is dropped, or the PIN would stay there.
+    get_property(cached DIRECTORY PROPERTY CACHE_VARIABLES)
+    foreach(name IN LISTS cached)
+      get_property(value CACHE "${name}" PROPERTY VALUE)
+      string(FIND "${value}" "${ARG_PKCS11_URI}" at)
+      if(NOT at EQUAL -1)
+        unset("${name}" CACHE)
+      endif()
+    endforeach()
     message(FATAL_ERROR "ravelsign_hsm_sign_image(${target}): no pin-value in the URI: give the PIN as "
                         "RAVELHSM_PIN in the build's environment, or as pin-source=<file> in the URI.")
   endif()

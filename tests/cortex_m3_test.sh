@@ -244,6 +244,7 @@ for query in "pin-value=918273" "PIN-VALUE=918273" "pin-value = 918273" "pin%2Dv
     -DRAVEL_EXAMPLE_PKCS11_URI="$uri?$query" >"$work/token.log" 2>&1 || fail "a PIN in the URI was taken: $query"
   says "$work/token.log" 'no pin-value in the URI' || { cat "$work/token.log"; fail "no reason for refusing $query"; }
   ! grep -q 918273 "$work/token.log" || fail "the refusal of $query shows the PIN"
+  ! grep -rq 918273 "$work/token" || fail "the refused PIN of $query stays in the build folder"
   rm -rf "$work/token"
 done
 unset RAVELHSM_PIN
