@@ -185,8 +185,12 @@ done
 [ -f "$work/rotated.txt" ] || fail "the information file is gone"
 # So is a key header that is the information file, which a clean would delete.
 mkdir -p "$work/export-over/build"
-printf 'cmake_minimum_required(VERSION 3.25)\nproject(ExportOver LANGUAGES NONE)\nfind_package(Ravelsign CONFIG REQUIRED)\n%s\n' \
-  'ravelsign_export_key(${CMAKE_BINARY_DIR}/keys.txt keys.txt)' >"$work/export-over/CMakeLists.txt"
+cat >"$work/export-over/CMakeLists.txt" <<'EOF'
+cmake_minimum_required(VERSION 3.25)
+project(ExportOver LANGUAGES NONE)
+find_package(Ravelsign CONFIG REQUIRED)
+ravelsign_export_key(${CMAKE_BINARY_DIR}/keys.txt keys.txt)
+EOF
 new_key "$work/export-over/build/keys.txt"
 ! cmake -S "$work/export-over" -B "$work/export-over/build" -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/over.log" 2>&1 ||
   fail "a key header over the information file was taken"
@@ -255,7 +259,7 @@ says "$work/token.log" 'must come from RAVELHSM_PIN' || fail "no word about the 
 # waiting at a prompt that the build log would swallow.
 status=0
 timeout 60 script -qec "cmake --build '$work/token' --target app_signed" /dev/null >"$work/token-tty.log" 2>&1 || status=$?
-[ "$status" != 0 ] && [ "$status" != 124 ] || fail "a build from a terminal without a PIN gave status $status"
+case $status in 0 | 124) fail "a build from a terminal without a PIN gave status $status" ;; esac
 says "$work/token-tty.log" 'No PIN for token <firmware>' || { cat "$work/token-tty.log"; fail "no word about the missing PIN"; }
 RAVELHSM_PIN=1234 cmake --build "$work/token" -j"$(nproc)" >"$work/token-build.log" 2>&1 ||
   { cat "$work/token-build.log"; fail "build signed by the token"; }
