@@ -31,11 +31,13 @@
 # ravelsign_export_key() makes a C header with the information file's
 # public key as a device stores it (Ravelinfo export --format c), for a
 # first stage's sources; it is made again when the information file or
-# Ravelinfo changes, by content as above. List the header among the first stage's sources.
+# Ravelinfo changes, by content as above. List the header among the first
+# stage's sources.
 #
 # The key of examples/sample_info.txt is published: a device that trusts it
-# trusts everyone. Signing with it is refused unless RAVELSIGN_ALLOW_EXAMPLE_KEY
-# is set, and then it is warned about.
+# trusts everyone. Signing or exporting it is refused unless
+# RAVELSIGN_ALLOW_EXAMPLE_KEY is set, and then it is warned about, both when
+# configuring and in each build step (RavelsignExampleKey.cmake).
 
 include("${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
 set(_RAVELSIGN_EXAMPLE_KEY "${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
