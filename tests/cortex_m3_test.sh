@@ -125,6 +125,14 @@ for shape in cr joined twice; do
   boots "$example/app_SBoot.hex" "$work/shape-$shape.txt"
   echo "ok    the information file $shape: exported, signed and booted with one key"
 done
+# An information file with addresses other than the board's: Ravelverify
+# accepts the image with them, the board's first stage would refuse it, so
+# the example's build fails and says which line to mend.
+sed 's/^INFO_ADDR.*/INFO_ADDR = 0x00030000/' "$work/key-a.txt" >"$work/elsewhere.txt"
+configure "$work/elsewhere" -DRAVEL_EXAMPLE_INFO_FILE="$work/elsewhere.txt" >/dev/null 2>&1 || fail "configure with elsewhere.txt"
+! cmake --build "$work/elsewhere" >"$work/elsewhere.log" 2>&1 || fail "an image signed for another board passed the build"
+says "$work/elsewhere.log" "first stage looks at 0x20000: make the information file's INFO_ADDR line say 0x20000" ||
+  { cat "$work/elsewhere.log"; fail "the build gave no reason for the other board's image"; }
 
 # What fails the build, with Make and with Ninja: a signature that does not
 # verify (another key's public lines), and a nonce fixed by RANDOM_K (every
