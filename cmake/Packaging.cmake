@@ -16,6 +16,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cm
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${PROJECT_BINARY_DIR}/RavelsignConfig.cmake ${PROJECT_BINARY_DIR}/RavelsignConfigVersion.cmake
               cmake/RavelsignFunctions.cmake cmake/RavelsignSignStep.cmake
+              cmake/RavelsignInputsStamp.cmake cmake/RavelsignExampleKey.cmake
         DESTINATION ${RAVEL_CMAKE_PACKAGE_DIR})
 
 # Man pages carry the version and are installed compressed, as man-db reads them.

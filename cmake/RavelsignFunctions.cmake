@@ -10,13 +10,16 @@
 # image (CMAKE_OBJCOPY -O binary), which is signed into Intel HEX (Ravelsign,
 # or Ravelhsm sign with a key in a PKCS#11 token) and checked as the device
 # will check it (Ravelverify). It is made again whenever the ELF, the
-# information file or a tool changes, or when it is missing. A check that
+# information file or a tool changes, or when it is missing; the information
+# file and the tools are compared by content (a small step that runs on every
+# build), so a key moved in with an older time re-signs too. A check that
 # fails fails the build: Ravelsign reports a failed signature but exits with
 # 0, so the check is what stops a broken image. The file is made in a folder
 # beside the output (<hex>.unverified) and renamed to its own name only once
 # the check accepts it; a failed build leaves neither. The lines of the
 # signer's console that echo the private key or the nonce are withheld from
-# the build log.
+# the build log. An information file that fixes the nonce (RANDOM_K) fails
+# the build: two images signed with one nonce give the private key.
 #
 # The output's path is the target property RAVELSIGN_SIGNED_HEX. A relative
 # INFO_FILE is taken from the calling CMakeLists.txt's folder, a relative
@@ -28,18 +31,37 @@
 # ravelsign_export_key() makes a C header with the information file's
 # public key as a device stores it (Ravelinfo export --format c), for a
 # first stage's sources; it is made again when the information file or
-# Ravelinfo changes. List the header among the first stage's sources.
+# Ravelinfo changes, by content as above. List the header among the first
+# stage's sources.
 #
 # The key of examples/sample_info.txt is published: a device that trusts it
-# trusts everyone. Signing with it is refused unless RAVELSIGN_ALLOW_EXAMPLE_KEY
-# is set, and then it is warned about.
+# trusts everyone. Signing or exporting it is refused unless
+# RAVELSIGN_ALLOW_EXAMPLE_KEY is set, and then it is warned about, both when
+# configuring and in each build step (RavelsignExampleKey.cmake).
 
-# The published key as Ravelinfo prints it.
-set(_RAVELSIGN_EXAMPLE_PUBLIC_KEY
-    "PUBLIC_KEY_1 = 60FED4BA255A9D31C961EB74C6356D68C049B8923B61FA6CE669622E60F29FB6\n"
-    "PUBLIC_KEY_2 = 7903FE1008B8BC99A41AE9E95628BC64F2F1B20C2D7E9F5177A3C294D4462299\n")
-string(CONCAT _RAVELSIGN_EXAMPLE_PUBLIC_KEY ${_RAVELSIGN_EXAMPLE_PUBLIC_KEY})
+include("${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
+set(_RAVELSIGN_EXAMPLE_KEY "${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
 set(_RAVELSIGN_SIGN_STEP "${CMAKE_CURRENT_LIST_DIR}/RavelsignSignStep.cmake")
+set(_RAVELSIGN_INPUTS_STAMP "${CMAKE_CURRENT_LIST_DIR}/RavelsignInputsStamp.cmake")
+
+# A target, run on every build, that keeps a stamp of the contents of the
+# files after `name`, touched only when one changed; its path into `result`.
+# Make and Ninja compare times alone: a key moved in with an older time
+# would otherwise keep the image signed, and the first stage built, with the
+# old key.
+function(_ravelsign_inputs_stamp name result)
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${name}.inputs")
+  get_property(multi GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+  if(multi)
+    set(stamp "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/$<CONFIG>/${name}.inputs")
+  endif()
+  add_custom_target(${name}
+    COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_STAMP=${stamp}" -P "${_RAVELSIGN_INPUTS_STAMP}" -- ${ARGN}
+    BYPRODUCTS "${stamp}"
+    COMMENT "Looking for changed contents in ${ARGV2} and the tools"
+    VERBATIM)
+  set(${result} "${stamp}" PARENT_SCOPE)
+endfunction()
 
 # The paths a path with $<CONFIG> in it stands for, one per configuration.
 function(_ravelsign_config_paths path result)
@@ -60,13 +82,15 @@ function(_ravelsign_config_paths path result)
 endfunction()
 
 # Refuses an output that resolves to an input: the signing step removes the
-# output first, so it would delete that input, maybe the only copy of a key.
+# output first, and a clean removes every output, so either would delete
+# that input, maybe the only copy of a key.
 function(_ravelsign_refuse_output_over where output input what)
   _ravelsign_config_paths("${output}" outputs)
   _ravelsign_config_paths("${input}" inputs)
   foreach(one IN LISTS outputs)
     if(one IN_LIST inputs)
-      message(FATAL_ERROR "${where}: OUTPUT ${output} is the ${what} ${input}; the signed image needs a file of its own.")
+      message(FATAL_ERROR "${where}: the output ${output} is the ${what} ${input}, which a build or a clean "
+                          "would delete: give the output a file of its own.")
     endif()
   endforeach()
 endfunction()
@@ -124,48 +148,37 @@ macro(_ravelsign_prepare function target)
   _ravelsign_refuse_output_over("${function}(${target})" "${output}" "${info}" "information file")
   cmake_language(EVAL CODE "cmake_language(DEFER CALL _ravelsign_refuse_output_over_target
                             [[${function}(${target})]] [[${target}]] [[${output}]])")
-  _ravelsign_refuse_example_key("${function}(${target})" "${info}")
+  _ravelsign_check_example_key("${function}(${target})" "${info}")
   # Edits to the information file configure again, so the key is checked again.
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
 endmacro()
 
-# Asks Ravelinfo which public key the file holds, as every tool reads it,
-# and compares that with the published one.
-function(_ravelsign_refuse_example_key where info)
+# The published-key check when configuring; the build steps check again.
+function(_ravelsign_check_example_key where info)
   get_target_property(ravelinfo Ravelsign::Ravelinfo IMPORTED_LOCATION)
-  set(pem "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/ravelsign-key-check.pem")
   file(MAKE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles")
-  execute_process(COMMAND "${ravelinfo}" export "${info}" "${pem}" RESULT_VARIABLE status
-                  OUTPUT_VARIABLE key ERROR_VARIABLE key)
-  file(REMOVE "${pem}")
-  # Without a public key no image passes the build's check; say so now.
-  if(NOT status EQUAL 0)
-    message(WARNING "${where}: Ravelinfo export finds no usable public key in ${info}, so the build's check "
-                    "will refuse every image:\n${key}")
-    return()
+  _ravelsign_refuse_example_key("${where}" "${ravelinfo}" "${info}"
+                                "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/ravelsign-key-check.pem"
+                                "${RAVELSIGN_ALLOW_EXAMPLE_KEY}" refusal)
+  if(refusal)
+    message(FATAL_ERROR "${refusal}")
   endif()
-  string(FIND "${key}" "${_RAVELSIGN_EXAMPLE_PUBLIC_KEY}" published)
-  if(published EQUAL -1)
-    return()
-  endif()
-  if(NOT RAVELSIGN_ALLOW_EXAMPLE_KEY)
-    message(FATAL_ERROR "${where}: ${info} holds the published example key, which anyone can sign with: "
-                        "make a key of your own with 'Ravelinfo generate', or set "
-                        "RAVELSIGN_ALLOW_EXAMPLE_KEY to sign a test image with it.")
-  endif()
-  message(WARNING "${where}: signing with the published example key (RAVELSIGN_ALLOW_EXAMPLE_KEY is set): "
-                  "a device that trusts this key trusts everyone's images.")
 endfunction()
 
 # The build step that makes the signed file, and the target that builds it by default.
 function(_ravelsign_add_step target info output signer)
+  _ravelsign_inputs_stamp(${target}_signing_inputs stamp "${info}" "$<TARGET_FILE:${signer}>"
+                          "$<TARGET_FILE:Ravelsign::Ravelverify>" "$<TARGET_FILE:Ravelsign::Ravelinfo>")
   add_custom_command(OUTPUT "${output}"
     COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_TARGET_FILE=$<TARGET_FILE:${target}>"
             "-DRAVELSIGN_OBJCOPY=${CMAKE_OBJCOPY}" "-DRAVELSIGN_SIGNER=$<TARGET_FILE:${signer}>"
             "-DRAVELSIGN_VERIFIER=$<TARGET_FILE:Ravelsign::Ravelverify>" "-DRAVELSIGN_INFO_FILE=${info}"
-            "-DRAVELSIGN_OUTPUT=${output}" ${ARGN} -P "${_RAVELSIGN_SIGN_STEP}"
+            "-DRAVELSIGN_OUTPUT=${output}" "-DRAVELSIGN_INFO_TOOL=$<TARGET_FILE:Ravelsign::Ravelinfo>"
+            "-DRAVELSIGN_ALLOW_EXAMPLE_KEY=${RAVELSIGN_ALLOW_EXAMPLE_KEY}" "-DRAVELSIGN_WHERE=${target}_signed"
+            ${ARGN} -P "${_RAVELSIGN_SIGN_STEP}"
     DEPENDS ${target} "$<TARGET_FILE:${target}>" "${info}" "$<TARGET_FILE:${signer}>"
-            "$<TARGET_FILE:Ravelsign::Ravelverify>" "${_RAVELSIGN_SIGN_STEP}"
+            "$<TARGET_FILE:Ravelsign::Ravelverify>" "$<TARGET_FILE:Ravelsign::Ravelinfo>"
+            "${_RAVELSIGN_SIGN_STEP}" "${_RAVELSIGN_EXAMPLE_KEY}" "${stamp}"
     COMMENT "Signing ${target} into ${output}"
     VERBATIM)
   add_custom_target(${target}_signed ALL DEPENDS "${output}")
@@ -208,6 +221,16 @@ function(ravelsign_hsm_sign_image target)
   # The PIN never goes on a command line (the process list), into the
   # generated build files nor into the cache; nor does this message show it.
   if(uri MATCHES "pin-value")
+    # A URI given with -D sits in the cache, which is saved even now: a
+    # cache entry that holds it is dropped, or the PIN would stay there.
+    get_property(cached DIRECTORY PROPERTY CACHE_VARIABLES)
+    foreach(name IN LISTS cached)
+      get_property(value CACHE "${name}" PROPERTY VALUE)
+      string(FIND "${value}" "${ARG_PKCS11_URI}" at)
+      if(NOT at EQUAL -1)
+        unset("${name}" CACHE)
+      endif()
+    endforeach()
     message(FATAL_ERROR "ravelsign_hsm_sign_image(${target}): no pin-value in the URI: give the PIN as "
                         "RAVELHSM_PIN in the build's environment, or as pin-source=<file> in the URI.")
   endif()
@@ -227,12 +250,20 @@ function(ravelsign_export_key info header)
   if(NOT EXISTS "${info}")
     message(FATAL_ERROR "ravelsign_export_key(${info}): the information file does not exist")
   endif()
+  _ravelsign_refuse_output_over("ravelsign_export_key(${info})" "${header}" "${info}" "information file")
   # A device that trusts the published key trusts everyone.
-  _ravelsign_refuse_example_key("ravelsign_export_key(${info})" "${info}")
+  _ravelsign_check_example_key("ravelsign_export_key(${info})" "${info}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${info}")
+  string(SHA256 name "${header}")
+  string(SUBSTRING "${name}" 0 12 name)
+  _ravelsign_inputs_stamp(ravelsign_key_inputs_${name} stamp "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>")
   add_custom_command(OUTPUT "${header}"
+    COMMAND "${CMAKE_COMMAND}" "-DRAVELSIGN_WHERE=ravelsign_export_key(${info})"
+            "-DRAVELSIGN_INFO_TOOL=$<TARGET_FILE:Ravelsign::Ravelinfo>" "-DRAVELSIGN_INFO_FILE=${info}"
+            "-DRAVELSIGN_SCRATCH=${header}.key-check.pem" "-DRAVELSIGN_ALLOW_EXAMPLE_KEY=${RAVELSIGN_ALLOW_EXAMPLE_KEY}"
+            -P "${_RAVELSIGN_EXAMPLE_KEY}"
     COMMAND Ravelsign::Ravelinfo export --format c "${info}" "${header}"
-    DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>"
+    DEPENDS "${info}" "$<TARGET_FILE:Ravelsign::Ravelinfo>" "${_RAVELSIGN_EXAMPLE_KEY}" "${stamp}"
     COMMENT "Exporting the public key of ${info} into ${header}"
     VERBATIM)
 endfunction()

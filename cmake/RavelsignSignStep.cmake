@@ -4,7 +4,9 @@
 #   cmake -D RAVELSIGN_<NAME>=<value>... -P RavelsignSignStep.cmake
 # with RAVELSIGN_TARGET_FILE (the ELF), RAVELSIGN_OBJCOPY, RAVELSIGN_SIGNER
 # (Ravelsign, or Ravelhsm with RAVELSIGN_URI), RAVELSIGN_VERIFIER
-# (Ravelverify), RAVELSIGN_INFO_FILE and RAVELSIGN_OUTPUT.
+# (Ravelverify), RAVELSIGN_INFO_FILE, RAVELSIGN_OUTPUT, and for the
+# published-key check RAVELSIGN_INFO_TOOL (Ravelinfo), RAVELSIGN_WHERE and
+# RAVELSIGN_ALLOW_EXAMPLE_KEY.
 #
 # The raw image is signed and checked as the device will check it in a
 # folder beside the output, named so that nothing in it passes for a signed
@@ -18,8 +20,24 @@
 # from the log, every other line is shown as the tool printed it.
 cmake_minimum_required(VERSION 3.25)
 
+# An output that is a symbolic link is written where the link points, as a
+# program writing to that name would (a link into a deploy folder, say):
+# renaming over the link would leave its target holding the old image.
+foreach(hop RANGE 40)
+  if(NOT IS_SYMLINK "${RAVELSIGN_OUTPUT}")
+    break()
+  endif()
+  file(READ_SYMLINK "${RAVELSIGN_OUTPUT}" target)
+  if(NOT IS_ABSOLUTE "${target}")
+    get_filename_component(folder "${RAVELSIGN_OUTPUT}" DIRECTORY)
+    set(target "${folder}/${target}")
+  endif()
+  set(RAVELSIGN_OUTPUT "${target}")
+endforeach()
 set(stage "${RAVELSIGN_OUTPUT}.unverified")
 set(withheld "[withheld from the build log]")
+# The console lines that echo a secret.
+set(secret_lines "^(PRIVATE_KEY: |RANDOM K: |random_k_hex: )")
 
 # The console of one tool, without the lines that echo a secret.
 function(ravelsign_show console)
@@ -34,7 +52,7 @@ function(ravelsign_show console)
       math(EXPR end "${end} + 1")
       string(SUBSTRING "${console}" ${end} -1 console)
     endif()
-    if(line MATCHES "^(PRIVATE_KEY: |RANDOM K: |random_k_hex: )")
+    if(line MATCHES "${secret_lines}")
       set(line "${CMAKE_MATCH_1}${withheld}")
     endif()
     string(APPEND shown "${line}\n")
@@ -80,20 +98,47 @@ endforeach()
 file(REMOVE "${RAVELSIGN_OUTPUT}")
 file(REMOVE_RECURSE "${stage}")
 file(MAKE_DIRECTORY "${stage}")
+# The published key, checked again here: a key moved in with an older time
+# configures nothing again.
+include("${CMAKE_CURRENT_LIST_DIR}/RavelsignExampleKey.cmake")
+_ravelsign_refuse_example_key("${RAVELSIGN_WHERE}" "${RAVELSIGN_INFO_TOOL}" "${RAVELSIGN_INFO_FILE}"
+                              "${stage}/key-check.pem" "${RAVELSIGN_ALLOW_EXAMPLE_KEY}" refusal)
+if(refusal)
+  ravelsign_fail(1 "${refusal}")
+endif()
 # Ravelsign names its output after the raw image: unverified_SBoot.hex.
 set(raw "${stage}/unverified.bin")
 execute_process(COMMAND "${RAVELSIGN_OBJCOPY}" -O binary "${RAVELSIGN_TARGET_FILE}" "${raw}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
 ravelsign_ran("objcopy" "${status}" "${console}")
-# A URI's ';' stays inside its one quoted argument.
+# A URI's ';' stays inside its one quoted argument. Ravelhsm asks a terminal
+# for a PIN it has no other way to get, but its prompt would go into
+# `console`, unseen, and the build would wait for ever: it gets no terminal
+# and says what is missing.
+set(no_terminal /dev/null)
+if(CMAKE_HOST_WIN32)
+  set(no_terminal NUL)
+endif()
 if(DEFINED RAVELSIGN_URI)
   execute_process(COMMAND "${RAVELSIGN_SIGNER}" sign "${RAVELSIGN_URI}" "${RAVELSIGN_INFO_FILE}" "${raw}"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
+                  INPUT_FILE "${no_terminal}" RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
 else()
   execute_process(COMMAND "${RAVELSIGN_SIGNER}" "${RAVELSIGN_INFO_FILE}" "${raw}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)
 endif()
 get_filename_component(signer "${RAVELSIGN_SIGNER}" NAME_WE)
+# A RANDOM_K line fixes the nonce, so every image this build signs shares
+# one: two of its signatures give the private key. The signer echoes the
+# line as it read it (an empty one leaves the nonce random). Such a run
+# fails, and its signature is withheld too: two failed builds' logs, with
+# r, s and the digest, would give the key as surely.
+if(console MATCHES "(^|\n)RANDOM K: \\[[^]]")
+  set(secret_lines "^(PRIVATE_KEY: |RANDOM K: |random_k_hex: |r = |s = )")
+  ravelsign_show("${console}")
+  string(CONCAT why "${RAVELSIGN_INFO_FILE} fixes the nonce with RANDOM_K, and two images signed with one "
+                    "nonce give the private key: remove the RANDOM_K line")
+  ravelsign_fail(1 "${why}")
+endif()
 ravelsign_ran("${signer}" "${status}" "${console}")
 execute_process(COMMAND "${RAVELSIGN_VERIFIER}" "${RAVELSIGN_INFO_FILE}" "${stage}/unverified_SBoot.hex"
                 RESULT_VARIABLE status OUTPUT_VARIABLE console ERROR_VARIABLE console)

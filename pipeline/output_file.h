@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 
@@ -15,7 +16,7 @@
 // device"). Ravelsign's console is a contract that build scripts parse, so
 // its messages are the bare ones that the sign-failures golden case pins;
 // the companions give the reason.
-enum class FailureReason { Withheld, Given };
+enum class FailureReason : std::uint8_t { Withheld, Given };
 
 struct OutputFile {
   OutputStage stage;

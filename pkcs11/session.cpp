@@ -103,9 +103,10 @@ int ChooseToken(TokenSession& session) {
     return -1;
   }
   if (matches == 0) {
-    std::printf("No token matches <%s>!\n",
-                UriPart(session.uri, static_cast<P11KitUriType>(P11_KIT_URI_FOR_SLOT | P11_KIT_URI_FOR_TOKEN))
-                    .c_str());
+    // p11-kit's URI parts are bit flags: slot and token together have no name of their own.
+    // NOLINTNEXTLINE(clang-analyzer-optin.core.EnumCastOutOfRange)
+    const auto slotAndToken = static_cast<P11KitUriType>(P11_KIT_URI_FOR_SLOT | P11_KIT_URI_FOR_TOKEN);
+    std::printf("No token matches <%s>!\n", UriPart(session.uri, slotAndToken).c_str());
     return -1;
   }
   if (matches > 1) {

@@ -22,8 +22,9 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kOlderNam
     {"pinfile", "pin-source"},
 }};
 
+// p11-kit compares attribute names in ASCII, whatever the locale.
 char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The attribute's name as p11-kit compares it, in lower case.

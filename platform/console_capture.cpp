@@ -97,7 +97,7 @@ int EndConsoleCapture(ConsoleCapture& capture, std::string& text) {
   bool whole = std::fflush(stdout) == 0;
   whole = DuplicateTo(capture.savedOutput, kStandardOutput) >= 0 && whole;
   static_cast<void>(Close(capture.savedOutput));
-  std::rewind(capture.file);
+  whole = std::fseek(capture.file, 0, SEEK_SET) == 0 && whole;
   std::array<char, 4096> buffer{};
   std::size_t got = 0;
   while ((got = std::fread(buffer.data(), 1, buffer.size(), capture.file)) > 0) {

@@ -10,7 +10,7 @@
 // A path that names no file is not the same as anything.
 bool SameFile(const char* path, const char* other);
 
-enum class FileKind {
+enum class FileKind : std::uint8_t {
   Regular,
   Folder,
   Other,  // a device, a FIFO, a socket

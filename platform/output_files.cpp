@@ -210,7 +210,7 @@ bool OnProcessFileSystem(const struct stat& link) {
   return stat("/proc/self", &process) == 0 && process.st_dev == link.st_dev;
 }
 
-enum class Resolved { File, ProcessLink };
+enum class Resolved : std::uint8_t { File, ProcessLink };
 
 // Follows the symbolic links that `path` ends in, to the name of the file
 // itself, which need not exist yet: a dangling link names the file to make.
@@ -314,6 +314,10 @@ mode_t NewFileMode() {
 // through /proc, or where /proc is not mounted with AT_EMPTY_PATH (which
 // needs CAP_DAC_READ_SEARCH).
 int LinkUnnamed(int fd, const char* name) {
+  if (fd < 0) {
+    errno = EBADF;
+    return -1;
+  }
   std::array<char, 64> procName{};
   static_cast<void>(std::snprintf(procName.data(), procName.size(), "/proc/self/fd/%d", fd));
   if (linkat(AT_FDCWD, procName.data(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0) {

@@ -20,9 +20,10 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
-enum class OutputLanding {
+enum class OutputLanding : std::uint8_t {
   NewPrivateFile,
   AtomicReplace,
   InPlace,

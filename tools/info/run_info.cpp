@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -128,7 +129,7 @@ int PublicKeyCHeader(const PublicKeyBytes& publicKey, std::span<char> header) {
   return static_cast<int>(text.size());
 }
 
-enum class KeyFormat { Pem, CHeader };
+enum class KeyFormat : std::uint8_t { Pem, CHeader };
 
 int Export(KeyFormat format, const char* infoPath, const char* outPath) {
   ResetProgramState();

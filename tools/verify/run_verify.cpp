@@ -51,8 +51,9 @@ int RunVerifyJson(const char* infoPath, const char* hexPath) {
     return -1;
   }
   const int status = VerifySignedImage(infoPath, hexPath, report);
-  const std::string_view summary = Summary(report);
-  std::fputs(summary.data(), stdout);
+  const char* summaryLine = Summary(report);
+  std::fputs(summaryLine, stdout);
+  const std::string_view summary = summaryLine;
   const int captured = EndConsoleCapture(capture, console);
 
   input.console = console;

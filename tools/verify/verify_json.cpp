@@ -135,6 +135,18 @@ Json RefusalReason(const VerifyJsonInput& input) {
   return diagnostic.empty() ? Json("the console could not be read back") : Json(diagnostic);
 }
 
+// The run's exit status in a word: 0 verified, 1 refused, anything else an error.
+const char* VerdictName(int status) {
+  switch (status) {
+    case 0:
+      return "verified";
+    case 1:
+      return "refused";
+    default:
+      return "error";
+  }
+}
+
 }  // namespace
 
 std::string_view StepDiagnostic(std::string_view stepOutput, std::string_view path) {
@@ -151,7 +163,7 @@ std::string VerifyJsonText(const VerifyJsonInput& input) {
   const VerifyReport& report = *input.report;
   const std::optional<InfoBlockData>& block = report.block;
   Json object;
-  object["verdict"] = report.status == 0 ? "verified" : report.status == 1 ? "refused" : "error";
+  object["verdict"] = VerdictName(report.status);
   object["exit_status"] = report.status & 0xFF;
   PutName(object, "info_file", input.infoPath);
   PutName(object, "hex_file", input.hexPath);
