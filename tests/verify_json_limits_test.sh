@@ -9,7 +9,8 @@ set -uo pipefail
 verify=$1
 cd "$2" || exit 2
 info=examples/sample_info.txt hex=tests/cases/sign-example/expected.hex
-fail() { echo "FAIL: $*"; exit 1; }
+# shellcheck source=tests/lib.sh
+source tests/lib.sh
 
 "$verify" --json "$info" "$hex" >/dev/full
 [ $? = 255 ] || fail "a --json object lost to a full device did not end with 255"
