@@ -414,7 +414,9 @@ int OpenOutputStage(const char* path, OutputLanding wanted, OutputStage& stage) 
       errno = EISDIR;
       return -1;
     }
-    if (exists && !S_ISREG(status.st_mode)) {
+    // A file with other hard links is the same file under those names too:
+    // a new file in its place would leave them the earlier data.
+    if (exists && (!S_ISREG(status.st_mode) || status.st_nlink > 1)) {
       return OpenInPlace(path, stage);
     }
     Resolved resolved = Resolved::File;
@@ -438,9 +440,12 @@ int OpenOutputStage(const char* path, OutputLanding wanted, OutputStage& stage) 
     return exists && (errno == EACCES || errno == EPERM) ? OpenInPlace(path, stage) : -1;
   }
   // The owner and group of the file replaced, where we may give them (root
-  // may; anyone may choose among their own groups); then its mode, which a
-  // change of owner would clear of its set-id bits.
-  const bool owned = !exists || fchown(fd, status.st_uid, status.st_gid) == 0 || errno == EPERM;
+  // may; anyone may choose among their own groups, so the group is kept
+  // where the owner cannot be); then its mode, which a change of owner would
+  // clear of its set-id bits.
+  const bool owned =
+      !exists || fchown(fd, status.st_uid, status.st_gid) == 0 ||
+      (errno == EPERM && (fchown(fd, static_cast<uid_t>(-1), status.st_gid) == 0 || errno == EPERM));
   return AttachStream(stage, fd, owned && fchmod(fd, mode) == 0);
 }
 

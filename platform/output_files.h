@@ -14,7 +14,8 @@
 //    the umask allows;
 //  - InPlace: written through the file itself, as "wb+" does, where there is
 //    nothing to replace: a device, a FIFO, a terminal, an open file named
-//    through /dev/stdout or /dev/fd/N, and an existing writable file in a
+//    through /dev/stdout or /dev/fd/N, a file that has other hard links
+//    (which must see the new data too), and an existing writable file in a
 //    folder where we may not create or rename files.
 #pragma once
 

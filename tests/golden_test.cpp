@@ -413,10 +413,12 @@ const std::map<std::string, StepFn>& Verbs() {
          const bool kill = w.size() > 2 && w[2] == "kill";
          r.limit = (kill ? "ulimit -c 0; " : "trap '' XFSZ; ") + std::string("ulimit -f ") + w[1] + "; ";
        }},
-      {"as",  // the later runs as that user, who may enter the scratch folder
+      {"as",  // the later runs as that user (in the groups given, else in its own),
+              // who may enter the scratch folder
        [](CaseRun& r, const Words& w) {
          fs::permissions(r.dir.path, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
-         r.user = "setpriv --reuid=" + w[1] + " --regid=$(id -g " + w[1] + ") --init-groups ";
+         r.user = "setpriv --reuid=" + w[1] + " --regid=$(id -g " + w[1] + ") " +
+                  (w.size() > 2 ? "--groups=" + w[2] : std::string("--init-groups")) + " ";
        }},
       {"umask", [](CaseRun& r, const Words& w) { r.umask = "umask " + w[1] + "; "; }},
       {"fifo",
