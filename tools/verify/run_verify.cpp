@@ -34,6 +34,19 @@ const char* Summary(const VerifyReport& report) {
   }
 }
 
+// A console that could not be held back, or not read back whole, makes the
+// run an error: the object then says so and why, rather than a verdict whose
+// console is missing and whose exit status is not the run's.
+int ConsoleCaptureFailed(VerifyJsonInput& input, VerifyReport& report, const char* why) {
+  report = VerifyReport{-1, VerifyStep::CaptureConsole, 0, std::nullopt, std::nullopt, {}};
+  ResetDeviceChecks(report.checks);
+  input.fingerprint = std::nullopt;
+  input.console = {};
+  input.stepOutput = why;
+  static_cast<void>(WriteVerifyJson(input));
+  return -1;
+}
+
 // The console is held back and goes into the JSON object, where the step
 // that stopped a run is told by its diagnostic, printed just before the
 // summary.
@@ -43,18 +56,18 @@ int RunVerifyJson(const char* infoPath, const char* hexPath) {
   VerifyJsonInput input{&report, infoPath, hexPath, std::nullopt, {}, {}};
   ConsoleCapture capture{};
   if (StartConsoleCapture(capture) != 0) {
-    report.status = -1;
-    report.failedStep = VerifyStep::CaptureConsole;
-    ResetDeviceChecks(report.checks);
-    input.stepOutput = "Cannot hold the console back for --json: no temporary file or no file descriptor!";
-    static_cast<void>(WriteVerifyJson(input));
-    return -1;
+    return ConsoleCaptureFailed(
+        input, report, "Cannot hold the console back for --json: no temporary file or no file descriptor!");
   }
   const int status = VerifySignedImage(infoPath, hexPath, report);
   const char* summaryLine = Summary(report);
   std::fputs(summaryLine, stdout);
   const std::string_view summary = summaryLine;
-  const int captured = EndConsoleCapture(capture, console);
+  if (EndConsoleCapture(capture, console) != 0) {
+    return ConsoleCaptureFailed(
+        input, report,
+        "Cannot read the console back for --json: its temporary file could not be written or read!");
+  }
 
   input.console = console;
   if (report.failedStep == VerifyStep::None || report.failedStep == VerifyStep::ReadHexFile) {
@@ -66,7 +79,7 @@ int RunVerifyJson(const char* infoPath, const char* hexPath) {
   if (report.failedStep != VerifyStep::None && console.ends_with(summary)) {
     input.stepOutput = std::string_view(console).substr(0, console.size() - summary.size());
   }
-  if (WriteVerifyJson(input) != 0 || captured != 0) {
+  if (WriteVerifyJson(input) != 0) {
     return -1;
   }
   return status;
