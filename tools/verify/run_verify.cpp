@@ -2,6 +2,7 @@
 #include "tools/verify/run_verify.h"
 
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ constexpr char kUsage[] =
     "  <signed hex file>  signed secure boot image in Intel HEX\n"
     "  --json             print the verdict as one JSON object\n";
 
+// As the driver tells it when it catches what runs out of memory.
+constexpr char kOutOfMemory[] = "Out of memory!\n";
+
 // The one-line summary of a run, printed last.
 const char* Summary(const VerifyReport& report) {
   switch (report.failedStep) {
@@ -34,14 +38,14 @@ const char* Summary(const VerifyReport& report) {
   }
 }
 
-// A console that could not be held back, or not read back whole, makes the
-// run an error: the object then says so and why, rather than a verdict whose
-// console is missing and whose exit status is not the run's.
-int ConsoleCaptureFailed(VerifyJsonInput& input, VerifyReport& report, const char* why) {
-  report = VerifyReport{-1, VerifyStep::CaptureConsole, 0, std::nullopt, std::nullopt, {}};
+// A run stopped without a verdict: by a console that could not be held back
+// or not read back whole, or by memory running out. The object says error,
+// no check run, and why, with the console that could be kept; never a
+// verdict whose exit status is not the run's.
+int StoppedRunJson(VerifyJsonInput& input, VerifyReport& report, VerifyStep step, const char* why) {
+  report = VerifyReport{-1, step, 0, std::nullopt, std::nullopt, {}};
   ResetDeviceChecks(report.checks);
   input.fingerprint = std::nullopt;
-  input.console = {};
   input.stepOutput = why;
   static_cast<void>(WriteVerifyJson(input));
   return -1;
@@ -56,17 +60,30 @@ int RunVerifyJson(const char* infoPath, const char* hexPath) {
   VerifyJsonInput input{&report, infoPath, hexPath, std::nullopt, {}, {}};
   ConsoleCapture capture{};
   if (StartConsoleCapture(capture) != 0) {
-    return ConsoleCaptureFailed(
-        input, report, "Cannot hold the console back for --json: no temporary file or no file descriptor!");
+    return StoppedRunJson(
+        input, report, VerifyStep::CaptureConsole,
+        "Cannot hold the console back for --json: no temporary file or no file descriptor!");
   }
-  const int status = VerifySignedImage(infoPath, hexPath, report);
-  const char* summaryLine = Summary(report);
+  // Memory that runs out (a huge HEX file) is caught here, not by the
+  // driver: standard output must be given back before anything is told.
+  int status = -1;
+  bool outOfMemory = false;
+  try {
+    status = VerifySignedImage(infoPath, hexPath, report);
+  } catch (const std::bad_alloc&) {
+    outOfMemory = true;
+  }
+  const char* summaryLine = outOfMemory ? kOutOfMemory : Summary(report);
   std::fputs(summaryLine, stdout);
   const std::string_view summary = summaryLine;
   if (EndConsoleCapture(capture, console) != 0) {
-    return ConsoleCaptureFailed(
-        input, report,
+    return StoppedRunJson(
+        input, report, VerifyStep::CaptureConsole,
         "Cannot read the console back for --json: its temporary file could not be written or read!");
+  }
+  input.console = console;
+  if (outOfMemory) {
+    return StoppedRunJson(input, report, VerifyStep::OutOfMemory, kOutOfMemory);
   }
 
   input.console = console;

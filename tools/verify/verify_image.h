@@ -11,8 +11,8 @@
 #include "infoblock/device_checks.h"
 
 // The step that stopped a run before the checks, in the order they run
-// (--json holds the console back first).
-enum class VerifyStep : std::uint8_t { None, CaptureConsole, ParseInfoFile, ReadHexFile };
+// (--json holds the console back first); or memory that ran out anywhere.
+enum class VerifyStep : std::uint8_t { None, CaptureConsole, ParseInfoFile, ReadHexFile, OutOfMemory };
 
 struct VerifyReport {
   int status;                             // 0 every check passed, 1 one failed, -1 an input unread
