@@ -273,6 +273,14 @@ bool MayRenameOver(const LandingPath& target, const struct stat& status) {
          folderStatus.st_uid == self;
 }
 
+// Whether `target` is mounted on its name, as a container mounts one file
+// from outside: no file can take its place (EBUSY), it can only be written.
+bool MountedOnItsName(const LandingPath& target) {
+  struct statx facts {};
+  return statx(AT_FDCWD, target.data(), 0, STATX_BASIC_STATS, &facts) == 0 &&
+         (facts.stx_attributes_mask & facts.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
 // The file the output is written to until it is complete: unnamed where the
 // file system can make one, else new under a fresh name beside the target.
 // Either way only its owner may open it until it has its final mode.
@@ -430,7 +438,7 @@ int OpenOutputStage(const char* path, OutputLanding wanted, OutputStage& stage) 
     if (exists && access(stage.target.data(), W_OK) != 0) {
       return -1;
     }
-    if (exists && !MayRenameOver(stage.target, status)) {
+    if (exists && (!MayRenameOver(stage.target, status) || MountedOnItsName(stage.target))) {
       return OpenInPlace(path, stage);
     }
     mode = exists ? static_cast<mode_t>(status.st_mode & 07777) : NewFileMode();

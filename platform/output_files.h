@@ -15,8 +15,9 @@
 //  - InPlace: written through the file itself, as "wb+" does, where there is
 //    nothing to replace: a device, a FIFO, a terminal, an open file named
 //    through /dev/stdout or /dev/fd/N, a file that has other hard links
-//    (which must see the new data too), and an existing writable file in a
-//    folder where we may not create or rename files.
+//    (which must see the new data too), a file mounted on its name (a
+//    container's bind mount), and an existing writable file in a folder
+//    where we may not create or rename files.
 #pragma once
 
 #include <array>

@@ -103,6 +103,7 @@ struct CaseRun {
   bool update = std::getenv("RAVEL_UPDATE_GOLDEN") != nullptr;
   std::string limit{};                   // a file-size limit for the next run
   std::string reader{};                  // a FIFO's reader for the next run
+  std::string mount{};                   // a file mounted on another's name for the next run
   std::string umask{};                   // the umask of every later run
   std::string user{};                    // the unprivileged user of every later run
   std::string skipped{};                 // why the rest of the case does not apply here
@@ -148,7 +149,7 @@ struct CaseRun {
     for (std::size_t i = 2; i < words.size(); ++i) {
       arguments.push_back(Expand(words[i]));
     }
-    const std::string tool = user + testsupport::ToolCommandLine(ToolPath(words[1]), arguments);
+    const std::string tool = mount + user + testsupport::ToolCommandLine(ToolPath(words[1]), arguments);
     // A FIFO's reader runs beside the tool: the shell holds the FIFO open
     // for writing from the moment the reader is there until the tool ended,
     // so that nothing the tool writes is lost before the reader comes.
@@ -163,6 +164,7 @@ struct CaseRun {
     }
     limit.clear();
     reader.clear();
+    mount.clear();
   }
 
   // A --json object, parsed (not matched by pattern), kept for the schema.
@@ -419,6 +421,11 @@ const std::map<std::string, StepFn>& Verbs() {
          fs::permissions(r.dir.path, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
          r.user = "setpriv --reuid=" + w[1] + " --regid=$(id -g " + w[1] + ") " +
                   (w.size() > 2 ? "--groups=" + w[2] : std::string("--init-groups")) + " ";
+       }},
+      {"bind-mount",  // the next run sees the first file mounted on the second's name
+       [](CaseRun& r, const Words& w) {
+         r.mount = R"(unshare --mount sh -c 'mount --bind "$1" "$2" && shift 2 && exec "$@"' sh )" +
+                   testsupport::Quote(w[1]) + " " + testsupport::Quote(w[2]) + " ";
        }},
       {"umask", [](CaseRun& r, const Words& w) { r.umask = "umask " + w[1] + "; "; }},
       {"fifo",
