@@ -282,15 +282,16 @@ bool MountedOnItsName(const LandingPath& target) {
 }
 
 // The file the output is written to until it is complete: unnamed where the
-// file system can make one, else new under a fresh name beside the target.
-// Either way only its owner may open it until it has its final mode.
-int OpenStagedFile(OutputStage& stage) {
+// file system can make one, else new under a fresh name beside the target,
+// made with `createMode` as open() makes a file (the umask, or the folder's
+// default ACL, applied).
+int OpenStagedFile(OutputStage& stage, mode_t createMode) {
   Clear(stage.staged);
   LandingPath folder{};
   if (!FolderOf(stage.target, folder)) {
     return -1;
   }
-  const int unnamed = open(folder.data(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  const int unnamed = open(folder.data(), O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode);
   // EISDIR: a kernel that predates O_TMPFILE; EOPNOTSUPP: a file system without it.
   if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
     return unnamed;
@@ -300,7 +301,7 @@ int OpenStagedFile(OutputStage& stage) {
       break;
     }
     const int fd =
-        open(stage.staged.data(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        open(stage.staged.data(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, createMode);
     if (fd >= 0 || errno != EEXIST) {
       if (fd < 0) {
         Clear(stage.staged);
@@ -310,12 +311,6 @@ int OpenStagedFile(OutputStage& stage) {
   }
   Clear(stage.staged);
   return -1;
-}
-
-mode_t NewFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return static_cast<mode_t>(0666) & ~mask;
 }
 
 // Gives the unnamed file `fd` the name `name`, which must not exist yet:
@@ -386,6 +381,15 @@ void SyncFolder(const LandingPath& target) {
   }
 }
 
+// Gives the file `fd` the owner and group of the file it replaces (`status`)
+// where we may: root may; anyone may choose among their own groups, so the
+// group is kept where the owner cannot be. Returns whether nothing failed
+// but for want of permission.
+bool KeepOwner(int fd, const struct stat& status) {
+  return fchown(fd, status.st_uid, status.st_gid) == 0 ||
+         (errno == EPERM && (fchown(fd, static_cast<uid_t>(-1), status.st_gid) == 0 || errno == EPERM));
+}
+
 int OpenInPlace(const char* path, OutputStage& stage) {
   stage.landing = OutputLanding::InPlace;
   Clear(stage.staged);
@@ -441,20 +445,20 @@ int OpenOutputStage(const char* path, OutputLanding wanted, OutputStage& stage) 
     if (exists && (!MayRenameOver(stage.target, status) || MountedOnItsName(stage.target))) {
       return OpenInPlace(path, stage);
     }
-    mode = exists ? static_cast<mode_t>(status.st_mode & 07777) : NewFileMode();
+    mode = static_cast<mode_t>(status.st_mode & 07777);
   }
-  const int fd = OpenStagedFile(stage);
+  // A file new to the name is made as a plain create makes it: its mode is
+  // what the umask, or the folder's default ACL where it has one, allows.
+  // Any other is made for its owner alone until it has its final mode.
+  const bool plainCreate = wanted == OutputLanding::AtomicReplace && !exists;
+  const int fd = OpenStagedFile(stage, plainCreate ? static_cast<mode_t>(0666) : (S_IRUSR | S_IWUSR));
   if (fd < 0) {
     return exists && (errno == EACCES || errno == EPERM) ? OpenInPlace(path, stage) : -1;
   }
-  // The owner and group of the file replaced, where we may give them (root
-  // may; anyone may choose among their own groups, so the group is kept
-  // where the owner cannot be); then its mode, which a change of owner would
-  // clear of its set-id bits.
-  const bool owned =
-      !exists || fchown(fd, status.st_uid, status.st_gid) == 0 ||
-      (errno == EPERM && (fchown(fd, static_cast<uid_t>(-1), status.st_gid) == 0 || errno == EPERM));
-  return AttachStream(stage, fd, owned && fchmod(fd, mode) == 0);
+  // The owner first, then the mode, which a change of owner would clear of
+  // its set-id bits.
+  const bool owned = !exists || KeepOwner(fd, status);
+  return AttachStream(stage, fd, owned && (plainCreate || fchmod(fd, mode) == 0));
 }
 
 int CommitOutputStage(OutputStage& stage) {

@@ -11,7 +11,7 @@
 //    instant in which it is linked to a fresh name and renamed). The
 //    new file keeps the mode of the file it replaces, and its owner and group
 //    where the process may set them; a file new to the name gets the mode
-//    the umask allows;
+//    any new file gets there (the umask's, or the folder's default ACL's);
 //  - InPlace: written through the file itself, as "wb+" does, where there is
 //    nothing to replace: a device, a FIFO, a terminal, an open file named
 //    through /dev/stdout or /dev/fd/N, a file that has other hard links

@@ -17,7 +17,7 @@
 set -euo pipefail
 
 build=(cmake make g++ pkg-config libmbedtls-dev libp11-kit-dev nlohmann-json3-dev)
-light=(libgtest-dev openssl srecord binutils xxd softhsm2 opensc git ca-certificates python3-jsonschema)
+light=(libgtest-dev openssl srecord binutils xxd softhsm2 opensc git ca-certificates python3-jsonschema acl)
 tests=("${light[@]}" clang clang-tidy clang-format libclang-rt-dev libbenchmark-dev valgrind dpkg-dev file man-db
        lintian gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm ninja-build)
 selected=() added=()

@@ -440,6 +440,8 @@ const std::map<std::string, StepFn>& Verbs() {
          fs::permissions(r.At(w[1]), static_cast<fs::perms>(std::stoul(w[2], nullptr, 8)));
        }},
       {"chown", [](CaseRun& r, const Words& w) { r.Tool("chown " + w[2] + " " + testsupport::Quote(w[1])); }},
+      {"default-acl",
+       [](CaseRun& r, const Words& w) { r.Tool("setfacl -d -m " + w[2] + " " + testsupport::Quote(w[1])); }},
       {"owner",
        [](CaseRun& r, const Words& w) {
          const auto result = r.Shell("stat -c %U:%G " + testsupport::Quote(w[1]));
