@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#if !defined(_WIN32)
+#include <sys/xattr.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -381,13 +384,31 @@ void SyncFolder(const LandingPath& target) {
   }
 }
 
-// Gives the file `fd` the owner and group of the file it replaces (`status`)
-// where we may: root may; anyone may choose among their own groups, so the
-// group is kept where the owner cannot be. Returns whether nothing failed
-// but for want of permission.
-bool KeepOwner(int fd, const struct stat& status) {
-  return fchown(fd, status.st_uid, status.st_gid) == 0 ||
-         (errno == EPERM && (fchown(fd, static_cast<uid_t>(-1), status.st_gid) == 0 || errno == EPERM));
+// The POSIX access ACL, kept as the system stores it; the room is that of
+// some 500 entries.
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+constexpr std::size_t kAccessAclSize = 4096;
+
+// Gives the file `fd` who may use the file it replaces (`status`, at
+// `target`): its owner and group where we may (root may; anyone may choose
+// among their own groups, so the group is kept where the owner cannot be);
+// then its mode, which a change of owner would clear of its set-id bits;
+// then its ACL, without which the mode's group bits (the ACL's mask) would
+// be given to the group. Returns whether nothing failed but for want of
+// permission.
+bool KeepAccess(int fd, const LandingPath& target, const struct stat& status) {
+  const bool owned =
+      fchown(fd, status.st_uid, status.st_gid) == 0 ||
+      (errno == EPERM && (fchown(fd, static_cast<uid_t>(-1), status.st_gid) == 0 || errno == EPERM));
+  if (!owned || fchmod(fd, static_cast<mode_t>(status.st_mode & 07777)) != 0) {
+    return false;
+  }
+  std::array<char, kAccessAclSize> acl{};
+  const ssize_t size = getxattr(target.data(), kAccessAcl, acl.data(), acl.size());
+  if (size < 0) {
+    return errno == ENODATA || errno == ENOTSUP;
+  }
+  return fsetxattr(fd, kAccessAcl, acl.data(), static_cast<std::size_t>(size), 0) == 0;
 }
 
 int OpenInPlace(const char* path, OutputStage& stage) {
@@ -403,7 +424,6 @@ int OpenOutputStage(const char* path, OutputLanding wanted, OutputStage& stage) 
   stage = OutputStage{nullptr, wanted, {}, {}};
   struct stat status {};
   bool exists = false;
-  mode_t mode = S_IRUSR | S_IWUSR;
   if (wanted == OutputLanding::NewPrivateFile) {
     // Never follows a link: any file of that name, a dangling link too, may
     // be the only copy of another key.
@@ -445,7 +465,6 @@ int OpenOutputStage(const char* path, OutputLanding wanted, OutputStage& stage) 
     if (exists && (!MayRenameOver(stage.target, status) || MountedOnItsName(stage.target))) {
       return OpenInPlace(path, stage);
     }
-    mode = static_cast<mode_t>(status.st_mode & 07777);
   }
   // A file new to the name is made as a plain create makes it: its mode is
   // what the umask, or the folder's default ACL where it has one, allows.
@@ -457,8 +476,9 @@ int OpenOutputStage(const char* path, OutputLanding wanted, OutputStage& stage) 
   }
   // The owner first, then the mode, which a change of owner would clear of
   // its set-id bits.
-  const bool owned = !exists || KeepOwner(fd, status);
-  return AttachStream(stage, fd, owned && (plainCreate || fchmod(fd, mode) == 0));
+  return AttachStream(
+      stage, fd,
+      plainCreate || (exists ? KeepAccess(fd, stage.target, status) : fchmod(fd, S_IRUSR | S_IWUSR) == 0));
 }
 
 int CommitOutputStage(OutputStage& stage) {

@@ -9,7 +9,7 @@
 //    on the disk, it takes that file's name at once. A killed run leaves the
 //    earlier file as it was, and an unnamed file leaves nothing (but for the
 //    instant in which it is linked to a fresh name and renamed). The
-//    new file keeps the mode of the file it replaces, and its owner and group
+//    new file keeps the mode and ACL of the file it replaces, and its owner and group
 //    where the process may set them; a file new to the name gets the mode
 //    any new file gets there (the umask's, or the folder's default ACL's);
 //  - InPlace: written through the file itself, as "wb+" does, where there is

@@ -440,8 +440,19 @@ const std::map<std::string, StepFn>& Verbs() {
          fs::permissions(r.At(w[1]), static_cast<fs::perms>(std::stoul(w[2], nullptr, 8)));
        }},
       {"chown", [](CaseRun& r, const Words& w) { r.Tool("chown " + w[2] + " " + testsupport::Quote(w[1])); }},
-      {"default-acl",
-       [](CaseRun& r, const Words& w) { r.Tool("setfacl -d -m " + w[2] + " " + testsupport::Quote(w[1])); }},
+      {"setfacl",  // setfacl with the words given, the last a file in the scratch folder
+       [](CaseRun& r, const Words& w) {
+         std::string command = "setfacl";
+         for (std::size_t i = 1; i < w.size(); ++i) {
+           command += " " + testsupport::Quote(w[i]);
+         }
+         r.Tool(command);
+       }},
+      {"acl",  // the file's ACL entries, as getfacl lists them, joined by commas
+       [](CaseRun& r, const Words& w) {
+         const auto result = r.Shell("{ getfacl -cpE " + testsupport::Quote(w[1]) + " | tr '\\n' ,; }");
+         EXPECT_EQ(result.output, w[2] + ",,") << w[1];
+       }},
       {"owner",
        [](CaseRun& r, const Words& w) {
          const auto result = r.Shell("stat -c %U:%G " + testsupport::Quote(w[1]));
