@@ -58,6 +58,9 @@ cleanup() {
       umount -R "$root/$mount" 2>/dev/null || umount -R -l "$root/$mount" || true
     fi
   done
+  if mountpoint -q "$root"; then
+    umount -R "$root" 2>/dev/null || umount -R -l "$root" || true
+  fi
   if ! findmnt -rno TARGET | grep -q "^$root"; then
     rm -rf --one-file-system "$root"
   else
@@ -81,6 +84,11 @@ fi
 # The root's / is 755 as on any Debian system, whatever mktemp (700) and
 # the base's archive of it say: tests run tools as other users too.
 chmod 755 "$root"
+# The root is a mount point of its own, private to this run: tests may then
+# make mount namespaces inside it (unshare --propagation private needs a
+# mounted /), and nothing mounted there reaches the machine's mounts.
+mount --bind "$root" "$root"
+mount --make-private "$root"
 mount -t proc proc "$root/proc"
 mount --rbind /sys "$root/sys"
 mount --make-rslave "$root/sys"
