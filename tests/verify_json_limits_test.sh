@@ -46,11 +46,13 @@ out=$(
 expect_capture_error $? "$out" "Cannot hold the console back for --json" "without a console capture"
 
 # The console held back in a full temporary folder (a private mount of a
-# full /tmp, which needs root).
+# full /tmp, which needs root). The tool and its inputs are opened before
+# the mount, since they may lie under /tmp themselves.
 if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null; then
   # shellcheck disable=SC2016 # expanded by the inner shell
-  out=$(unshare --mount sh -c 'mount -t tmpfs -o size=16k tmpfs /tmp &&
-    head -c 16384 /dev/zero >/tmp/fill 2>/dev/null; exec "$0" --json "$1" "$2"' "$verify" "$info" "$hex")
+  out=$(unshare --mount sh -c 'exec 3<"$0" 4<"$1" 5<"$2" && mount -t tmpfs -o size=16k tmpfs /tmp &&
+    head -c 16384 /dev/zero >/tmp/fill 2>/dev/null; exec /proc/self/fd/3 --json /dev/fd/4 /dev/fd/5' \
+    "$verify" "$info" "$hex")
   expect_capture_error $? "$out" "Cannot read the console back for --json" "with a full temporary folder"
 fi
 echo "Ravelverify --json: a lost object fails, a missing or lost capture says why"
